@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds and runs every test: a plain tree, then AddressSanitizer with
+# UndefinedBehaviorSanitizer, then ThreadSanitizer on the threaded tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+run_tree() {  # dir sanitizers [ctest args...]
+  local dir=$1 san=$2
+  shift 2
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELPA_SANITIZE="$san" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  (cd "$dir" && ctest --output-on-failure -j"$jobs" "$@")
+}
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+run_tree build ""
+run_tree build-asan "address,undefined"
+# Threaded tests carry the ctest label "threads".
+run_tree build-tsan "thread" -L threads
