@@ -11,9 +11,9 @@ run_tree() {  # dir sanitizers [ctest args...]
   cmake --build "$dir" -j"$jobs"
   (cd "$dir" && ctest --output-on-failure -j"$jobs" "$@")
 }
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:allocator_may_return_null=1
 run_tree build ""
 run_tree build-asan "address,undefined"
 # Threaded tests carry the ctest label "threads".
