@@ -113,12 +113,13 @@ public:
             assign(q);
         }
     }
-    // Drops this slot's reference; the slot is nulled only when the object died.
+    // Drops this slot's reference and empties the slot, so a later release
+    // (the destructor's) cannot drop it twice.
     void release() {
         if (!p_) return;
         void* slot = objectPointer(p_);
+        p_ = nullptr;
         refRelease(&slot);
-        if (slot == nullptr) p_ = nullptr;
     }
     // Forgets the pointer without touching the count.
     T* detach() {
@@ -227,8 +228,8 @@ public:
     void release() {
         if (!p_) return;
         void* slot = p_;
+        p_ = nullptr;
         refArrayRelease(&slot);
-        if (slot == nullptr) p_ = nullptr;
     }
 
     T* get() const { return p_; }
