@@ -74,6 +74,9 @@ public:
     RefPtr(RefPtr&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
     template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
     RefPtr(const RefPtr<U>& o) { assign(o.get()); }
+    // Takes over the other's reference, so a moved-from temporary holds none.
+    template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+    RefPtr(RefPtr<U>&& o) noexcept : p_(o.detach()) {}
     ~RefPtr() { release(); }
 
     RefPtr& operator=(const RefPtr& o) {

@@ -178,6 +178,11 @@ TEST(RefPtr, PolymorphicBaseSharesTheCount) {
     EXPECT_EQ(refCountOf(c.get()), 2u);
     c.release();
     EXPECT_EQ(refCountOf(dynamic_cast<void*>(b.get())), 1u);
+    // Moving into a base-typed pointer hands the reference over.
+    RefPtr<C> d = makeRef<C>();
+    RefPtr<A> a = std::move(d);
+    EXPECT_FALSE(d);
+    EXPECT_EQ(refCountOf(dynamic_cast<void*>(a.get())), 1u);
 }
 
 TEST(RefPtr, ConcurrentCopiesKeepTheCount) {

@@ -1,0 +1,196 @@
+#include "engine/ios/AudioImp.h"
+
+#include "engine/ios/Factories.h"
+#include "engine/ios/SoundImp.h"
+
+namespace KelpaEngine {
+namespace iOS {
+
+namespace {
+
+using SetThreadContextFn = ALCboolean(ALC_APIENTRY*)(ALCcontext*);
+using GetThreadContextFn = ALCcontext*(ALC_APIENTRY*)(void);
+
+struct ThreadContextApi {
+    SetThreadContextFn set = nullptr;
+    GetThreadContextFn get = nullptr;
+};
+
+const ThreadContextApi& threadContextApi() {
+    static const ThreadContextApi api = [] {
+        ThreadContextApi a;
+        if (alcIsExtensionPresent(nullptr, "ALC_EXT_thread_local_context")) {
+            a.set = reinterpret_cast<SetThreadContextFn>(alcGetProcAddress(nullptr, "alcSetThreadContext"));
+            a.get = reinterpret_cast<GetThreadContextFn>(alcGetProcAddress(nullptr, "alcGetThreadContext"));
+            if (!a.set || !a.get) a = ThreadContextApi();
+        }
+        return a;
+    }();
+    return api;
+}
+
+}  // namespace
+
+// --- AlContextScope ---
+
+AlContextScope::AlContextScope(ALCcontext* context) {
+    if (!context) return;
+    const ThreadContextApi& api = threadContextApi();
+    if (api.set) {
+        previous_ = api.get();
+        if (previous_ != context) {
+            if (!api.set(context)) return;
+            switched_ = true;
+        }
+    } else {
+        previous_ = alcGetCurrentContext();
+        if (previous_ != context) {
+            if (!alcMakeContextCurrent(context)) return;
+            switched_ = true;
+        }
+    }
+    ok_ = true;
+}
+
+AlContextScope::~AlContextScope() {
+    if (!switched_) return;
+    const ThreadContextApi& api = threadContextApi();
+    if (api.set) {
+        api.set(previous_);
+    } else {
+        alcMakeContextCurrent(previous_);
+    }
+}
+
+// --- AudioOutput ---
+
+int AudioOutput::open() {
+    if (!device_) {
+        device_ = alcOpenDevice(nullptr);
+        if (!device_) return -1;
+    }
+    if (!context_) {
+        context_ = alcCreateContext(device_, nullptr);
+        if (!context_) return -1;
+    }
+    return alcMakeContextCurrent(context_) ? 0 : -1;
+}
+
+AudioOutput::~AudioOutput() {
+    if (context_) {
+        // Nothing may keep a context current that is about to go.
+        const ThreadContextApi& api = threadContextApi();
+        if (api.get && api.get() == context_) api.set(nullptr);
+        if (alcGetCurrentContext() == context_) alcMakeContextCurrent(nullptr);
+        alcDestroyContext(context_);
+        context_ = nullptr;
+    }
+    if (device_) {
+        alcCloseDevice(device_);
+        device_ = nullptr;
+    }
+}
+
+bool AudioOutput::isMuted(int kind) const {
+    if (kind == kSoundKindMusic) return musicOff.load(std::memory_order_relaxed) != 0;
+    if (kind == kSoundKindEffect) return effectsOff.load(std::memory_order_relaxed) != 0;
+    return false;
+}
+
+// --- AudioImp ---
+
+AudioImp::AudioImp(Application* app) : output_(makeRef<AudioOutput>()), app_(app) {}
+
+RefPtr<Audio> AudioImp::create(Application* app) {
+    RefPtr<AudioImp> audio = makeRef<AudioImp>(app);
+    if (!audio || !audio->output_) return nullptr;
+    audio->init();
+    return audio;
+}
+
+AudioImp::~AudioImp() {
+    SoundLock lock;
+    for (RefPtr<Sound>& s : sounds_) {
+        if (!s) continue;
+        s->stop();
+        s = nullptr;
+    }
+}
+
+int AudioImp::setBGMOff(int off) {
+    if (!output_) return 0;
+    return output_->musicOff.exchange(off ? 1 : 0, std::memory_order_relaxed);
+}
+
+int AudioImp::setSEOff(int off) {
+    if (!output_) return 0;
+    return output_->effectsOff.exchange(off ? 1 : 0, std::memory_order_relaxed);
+}
+
+bool AudioImp::isBGMOff() const { return output_ && output_->musicOff.load(std::memory_order_relaxed); }
+bool AudioImp::isSEOff() const { return output_ && output_->effectsOff.load(std::memory_order_relaxed); }
+ALCdevice* AudioImp::device() const { return output_ ? output_->device() : nullptr; }
+ALCcontext* AudioImp::context() const { return output_ ? output_->context() : nullptr; }
+
+int AudioImp::init() {
+    if (!output_) return -1;
+    return output_->open();
+}
+
+RefPtr<Sound> AudioImp::createSound(int kind, const char* fileName, int flags, bool loadNow) {
+    (void)kind;
+    (void)flags;
+    RefPtr<SoundAssetImp> sound = makeRef<SoundAssetImp>(output_);
+    if (!sound) return nullptr;
+    if (loadNow) sound->load(fileName);
+    return sound;
+}
+
+RefPtr<Sound> AudioImp::createSE(const char* fileName, int rateCode, bool sixteenBit) {
+    RefPtr<AssetSEImp> sound = makeRef<AssetSEImp>(output_);
+    if (!sound) return nullptr;
+    sound->load(app_, fileName, rateCode, sixteenBit);
+    return sound;
+}
+
+int AudioImp::pauseAll() {
+    SoundLock lock;
+    for (RefPtr<Sound>& s : sounds_) {
+        if (!s || refCountOf(dynamic_cast<void*>(s.get())) < 2) continue;
+        auto* imp = dynamic_cast<SoundImp*>(s.get());
+        if (imp && imp->kind() == kSoundKindMusic) {
+            s->systemPause();
+        } else {
+            s->stop();
+        }
+    }
+    return 1;
+}
+
+int AudioImp::resumeAll() {
+    SoundLock lock;
+    for (RefPtr<Sound>& s : sounds_) {
+        if (!s || refCountOf(dynamic_cast<void*>(s.get())) < 2) continue;
+        auto* imp = dynamic_cast<SoundImp*>(s.get());
+        if (!imp || imp->kind() != kSoundKindMusic || !imp->isPlaying()) continue;
+        // Only what pause-all paused comes back; a sound the game paused
+        // itself stays paused.
+        if (imp->isSystemPaused() && !imp->isPaused()) imp->resumeFromSystemPause();
+    }
+    return 1;
+}
+
+// --- Factories ---
+
+RefPtr<Audio> createAudioImp() { return AudioImp::create(nullptr); }
+
+void audioPauseAll(Audio* audio) {
+    if (auto* imp = dynamic_cast<AudioImp*>(audio)) imp->pauseAll();
+}
+
+void audioResumeAll(Audio* audio) {
+    if (auto* imp = dynamic_cast<AudioImp*>(audio)) imp->resumeAll();
+}
+
+}  // namespace iOS
+}  // namespace KelpaEngine

@@ -1,0 +1,102 @@
+// The OpenAL audio object. Each one opens its own device and context, and
+// several are alive at once (a scene and its pause panel), so every OpenAL
+// call is made with its own context current (AlContextScope).
+#pragma once
+
+#include <AL/alc.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "engine/Audio.h"
+#include "engine/Heap.h"
+#include "engine/Sound.h"
+
+namespace KelpaEngine {
+
+class Application;
+
+namespace iOS {
+
+// The device, context and mute switches of one audio object. Its sounds
+// hold it too, so a sound that outlives its audio object can still release
+// its source and buffer; the device closes with the last holder.
+class AudioOutput {
+public:
+    AudioOutput() = default;
+    virtual ~AudioOutput();
+    AudioOutput(const AudioOutput&) = delete;
+    AudioOutput& operator=(const AudioOutput&) = delete;
+
+    // Opens the default device and a context and makes it current: 0 or -1.
+    int open();
+
+    ALCdevice* device() const { return device_; }
+    ALCcontext* context() const { return context_; }
+
+    // Kind 1 is muted by the music switch, kind 2 by the effects switch.
+    bool isMuted(int kind) const;
+    std::atomic<uint8_t> musicOff{0};
+    std::atomic<uint8_t> effectsOff{0};
+
+private:
+    ALCdevice* device_ = nullptr;
+    ALCcontext* context_ = nullptr;
+};
+
+// Makes a context current on this thread for the scope's OpenAL calls and
+// puts the previous one back. Uses thread-local contexts where the library
+// has them, so threads do not disturb each other.
+class AlContextScope {
+public:
+    explicit AlContextScope(ALCcontext* context);
+    ~AlContextScope();
+    AlContextScope(const AlContextScope&) = delete;
+    AlContextScope& operator=(const AlContextScope&) = delete;
+    // False when there is no context to make current: skip the AL calls.
+    bool ok() const { return ok_; }
+
+private:
+    ALCcontext* previous_ = nullptr;
+    bool switched_ = false;
+    bool ok_ = false;
+};
+
+class AudioImp : public Audio {
+public:
+    static constexpr int kSoundSlots = 14;
+
+    // Makes the object and runs init; a failed init leaves a silent object.
+    // Null only when memory runs out.
+    static RefPtr<Audio> create(Application* app);
+
+    explicit AudioImp(Application* app = nullptr);
+    ~AudioImp() override;
+
+    int setBGMOff(int off) override;
+    int setSEOff(int off) override;
+    RefPtr<Sound> createSound(int kind, const char* fileName, int flags, bool loadNow) override;
+    RefPtr<Sound> createSE(const char* fileName, int rateCode, bool sixteenBit) override;
+    int init() override;
+
+    // The application's pause and resume of the table's sounds. Return 1.
+    int pauseAll();
+    int resumeAll();
+
+    bool isBGMOff() const;
+    bool isSEOff() const;
+    Application* application() const { return app_; }
+    ALCdevice* device() const;
+    ALCcontext* context() const;
+
+protected:
+    // Walked by pause-all, resume-all and the destructor.
+    RefPtr<Sound> sounds_[kSoundSlots];
+
+private:
+    RefPtr<AudioOutput> output_;
+    Application* app_;
+};
+
+}  // namespace iOS
+}  // namespace KelpaEngine

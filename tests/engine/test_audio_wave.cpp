@@ -1,0 +1,167 @@
+// What reaches the output: OpenAL Soft's wave driver writes the mixed
+// output to a WAV file, which is read back here. The driver is chosen
+// through a config file before the first device of this process opens, so
+// these tests live in an executable of their own.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "engine/Audio.h"
+#include "engine/Sound.h"
+#include "engine/ios/AudioImp.h"
+#include "engine/ios/Factories.h"
+#include "tests/engine/audio_test_util.h"
+
+using namespace audiotest;
+using KelpaEngine::Audio;
+using KelpaEngine::RefPtr;
+using KelpaEngine::Sound;
+
+namespace {
+
+std::string scratch(const char* name) {
+    return std::string(KELPA_BINARY_DIR) + "/" + name + "-" + std::to_string(getpid());
+}
+
+// Set up before main: OpenAL Soft reads its configuration once, at the
+// first call into it.
+struct WaveDriver {
+    std::string conf = scratch("alsoft-wave.conf");
+    std::string out = scratch("alsoft-wave-out.wav");
+    WaveDriver() {
+        std::ofstream(conf) << "[general]\ndrivers = wave\n[wave]\nfile = " << out << "\n";
+        setenv("ALSOFT_CONF", conf.c_str(), 1);
+        unsetenv("ALSOFT_DRIVERS");
+    }
+    ~WaveDriver() {
+        std::remove(conf.c_str());
+        std::remove(out.c_str());
+    }
+} waveDriver;
+
+struct Output {
+    bool ok = false;
+    size_t samples = 0;
+    size_t loud = 0;  // samples clearly away from silence
+};
+
+uint32_t rd32(const std::string& s, size_t i) {
+    return uint32_t(uint8_t(s[i])) | uint32_t(uint8_t(s[i + 1])) << 8 | uint32_t(uint8_t(s[i + 2])) << 16 |
+           uint32_t(uint8_t(s[i + 3])) << 24;
+}
+uint16_t rd16(const std::string& s, size_t i) { return uint16_t(uint8_t(s[i]) | uint8_t(s[i + 1]) << 8); }
+
+// Reads the driver's file: integer or float samples, plain or extensible fmt.
+Output readOutput(const std::string& path) {
+    Output o;
+    std::ifstream in(path, std::ios::binary);
+    std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (s.size() < 12 || s.compare(0, 4, "RIFF") != 0 || s.compare(8, 4, "WAVE") != 0) return o;
+    uint16_t tag = 0, bits = 0;
+    size_t i = 12;
+    while (i + 8 <= s.size()) {
+        uint32_t size = rd32(s, i + 4);
+        if (s.compare(i, 4, "fmt ") == 0 && i + 8 + 16 <= s.size()) {
+            tag = rd16(s, i + 8);
+            bits = rd16(s, i + 8 + 14);
+            if (tag == 0xFFFE && size >= 26 && i + 8 + 26 <= s.size()) tag = rd16(s, i + 8 + 24);
+        } else if (s.compare(i, 4, "data") == 0) {
+            // The driver may not have written its final size: take the rest.
+            const char* p = s.data() + i + 8;
+            size_t n = s.size() - (i + 8);
+            if (tag == 3 && bits == 32) {
+                for (size_t k = 0; k + 4 <= n; k += 4, ++o.samples) {
+                    float f;
+                    memcpy(&f, p + k, 4);
+                    if (std::fabs(f) > 0.01f) ++o.loud;
+                }
+            } else if (tag == 1 && bits == 16) {
+                for (size_t k = 0; k + 2 <= n; k += 2, ++o.samples) {
+                    if (std::abs(int16_t(rd16(s, i + 8 + k))) > 300) ++o.loud;
+                }
+            } else if (tag == 1 && bits == 8) {
+                for (size_t k = 0; k < n; ++k, ++o.samples) {
+                    if (std::abs(int(uint8_t(p[k])) - 128) > 2) ++o.loud;
+                }
+            } else {
+                return o;
+            }
+            o.ok = true;
+            return o;
+        }
+        i += 8 + size + (size & 1);
+    }
+    return o;
+}
+
+TEST(AudioWaveOutput, PlayedSoundsReachTheOutputUnlessTheirKindIsMuted) {
+    AssetFolder folder;
+    folder.write("tone.wav", simpleWav(11025, 22050));  // half a second
+    struct Case {
+        int musicOff, effectsOff, kind;
+        bool audible;
+    } cases[] = {
+        {0, 0, 2, true},
+        {0, 1, 2, false},
+        {1, 0, 2, true},
+        {1, 0, 1, false},
+        {0, 1, 1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "music off " << c.musicOff << " effects off " << c.effectsOff
+                                        << " kind " << c.kind);
+        {
+            RefPtr<Audio> audio = KelpaEngine::iOS::createAudioImp();
+            ASSERT_TRUE(audio);
+            auto* ai = dynamic_cast<KelpaEngine::iOS::AudioImp*>(audio.get());
+            ASSERT_NE(ai->context(), nullptr) << "the wave driver did not open";
+            audio->setBGMOff(c.musicOff);
+            audio->setSEOff(c.effectsOff);
+            RefPtr<Sound> s = audio->createSound(c.kind, "tone.wav", 0, true);
+            s->play(c.kind, 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            // Closing the device finishes the file.
+        }
+        Output o = readOutput(waveDriver.out);
+        ASSERT_TRUE(o.ok);
+        // About 300 ms of output was written, sound or not.
+        EXPECT_GT(o.samples, 4000u);
+        if (c.audible) {
+            EXPECT_GT(o.loud, 2000u);
+        } else {
+            EXPECT_EQ(o.loud, 0u);
+        }
+    }
+}
+
+TEST(AudioWaveOutput, PausedAndStoppedSoundsFallSilent) {
+    AssetFolder folder;
+    folder.write("tone.wav", simpleWav(44100, 22050));  // two seconds
+    for (bool useStop : {false, true}) {
+        SCOPED_TRACE(useStop ? "stop" : "pause");
+        {
+            RefPtr<Audio> audio = KelpaEngine::iOS::createAudioImp();
+            ASSERT_TRUE(audio);
+            RefPtr<Sound> s = audio->createSound(1, "tone.wav", 0, true);
+            s->play(1, -1);
+            if (useStop) {
+                s->stop();
+            } else {
+                s->pause();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        Output o = readOutput(waveDriver.out);
+        ASSERT_TRUE(o.ok);
+        EXPECT_GT(o.samples, 2000u);
+        EXPECT_EQ(o.loud, 0u);
+    }
+}
+
+}  // namespace
