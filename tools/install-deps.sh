@@ -11,7 +11,7 @@ $SUDO apt-get install -y --no-install-recommends \
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libegl1 libgles2 \
   libopenal-dev libopenal1 \
   libpng-dev libfreetype-dev zlib1g-dev \
-  libcurl4-openssl-dev libssl-dev libcpp-httplib-dev \
+  libcurl4-openssl-dev libssl-dev \
   libgtk-3-dev libwebkit2gtk-4.1-dev libcairo2-dev \
   xvfb xauth xdotool x11-utils imagemagick \
   fonts-dejavu-core
