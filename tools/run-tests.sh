@@ -13,7 +13,7 @@ run_tree() {  # dir sanitizers [ctest args...]
 }
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:allocator_may_return_null=1
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:allocator_may_return_null=1:suppressions=$PWD/tools/tsan.supp"
 run_tree build ""
 run_tree build-asan "address,undefined"
 # Threaded tests carry the ctest label "threads".
