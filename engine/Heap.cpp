@@ -120,10 +120,12 @@ namespace {
 bool assignWith(void** slot, void* q, HeapBlockHeader* (*find)(const void*), void (*release)(void**)) {
     // Re-assigning the pointer already held keeps its count as it is.
     if (*slot == q) return true;
-    if (*slot) release(slot);
+    // The new block is retained before the old one is released: the old
+    // object may hold the only other reference to it (p = p->next).
     if (q) {
         if (HeapBlockHeader* h = find(q)) h->refCount.fetch_add(1);
     }
+    if (*slot) release(slot);
     *slot = q;
     return true;
 }

@@ -85,9 +85,11 @@ public:
     }
     RefPtr& operator=(RefPtr&& o) noexcept {
         if (this != &o) {
+            // Taken out before the release: o may live inside the object
+            // that the release destroys (p = std::move(p->next)).
+            T* q = o.detach();
             release();
-            p_ = o.p_;
-            o.p_ = nullptr;
+            p_ = q;
         }
         return *this;
     }
@@ -205,9 +207,10 @@ public:
     }
     RefArray& operator=(RefArray&& o) noexcept {
         if (this != &o) {
-            release();
-            p_ = o.p_;
+            T* q = o.p_;  // taken out first, as for RefPtr
             o.p_ = nullptr;
+            release();
+            p_ = q;
         }
         return *this;
     }

@@ -24,6 +24,14 @@ struct Probe {
     }
 };
 
+struct Node {
+    static inline std::vector<int> gone;
+    int id;
+    RefPtr<Node> next;
+    explicit Node(int i) : id(i) {}
+    virtual ~Node() { gone.push_back(id); }
+};
+
 // Exactly 32 bytes in front of the object, found through the header search.
 HeapBlockHeader* headerOf(void* p) {
     HeapBlockHeader* h = findHeader(p);
@@ -31,7 +39,23 @@ HeapBlockHeader* headerOf(void* p) {
     return h;
 }
 
+// Made by a static initializer, in no particular order with the heap's own,
+// and freed after main returned: the heap lock must work at both ends.
+struct EarlyBlock {
+    std::string* text = new std::string(100, 'e');
+    ~EarlyBlock() {
+        delete text;
+        delete new std::string(100, 'x');
+    }
+} early;
+
 }  // namespace
+
+TEST(Heap, BlocksOutliveStaticInitAndExit) {
+    ASSERT_NE(early.text, nullptr);
+    EXPECT_EQ(headerOf(early.text)->magic, kHeapMagic);
+    EXPECT_EQ(*early.text, std::string(100, 'e'));
+}
 
 TEST(Heap, BlockHeaderAndCounters) {
     HeapCounters before = heapCounters();
@@ -131,6 +155,30 @@ TEST(RefPtr, FactoryCountsAndSingleDeleterCall) {
     a.release();
     EXPECT_EQ(Probe::destroyed, 1);
     EXPECT_FALSE(a);
+}
+
+// Stepping along a chain: the old node holds the only other reference to
+// the new one, so the new one must be taken before the old one goes.
+TEST(RefPtr, AssigningAPointerHeldByTheOldObjectKeepsIt) {
+    for (bool move : {false, true}) {
+        SCOPED_TRACE(move ? "move" : "copy");
+        Node::gone.clear();
+        RefPtr<Node> head = makeRef<Node>(1);
+        head->next = makeRef<Node>(2);
+        head->next->next = makeRef<Node>(3);
+        if (move) {
+            head = std::move(head->next);
+        } else {
+            head = head->next;
+        }
+        EXPECT_EQ(Node::gone, (std::vector<int>{1}));
+        ASSERT_TRUE(head);
+        EXPECT_EQ(head->id, 2);
+        EXPECT_EQ(refCountOf(head.get()), 1u);
+        EXPECT_EQ(refCountOf(head->next.get()), 1u);
+        head.reset();
+        EXPECT_EQ(Node::gone, (std::vector<int>{1, 2, 3}));
+    }
 }
 
 TEST(RefPtr, ReleaseAtZeroOrWithoutDeleterLeavesObject) {
