@@ -18,8 +18,8 @@ public:
     // code: the HTTP status (0 when there was no answer, -1 when the request
     // could not be run); data: the received bytes, NUL-terminated, or null
     // when none arrived; length: their count. Runs on the worker thread with
-    // the request's lock held, so it must not start a request on the same
-    // object.
+    // the request's lock held. It may delete the object or start a new
+    // request on it, as long as no other thread uses the object meanwhile.
     using Callback = void (*)(int32_t code, const char* data, int32_t length, void* context);
 
     // Starts a request and cancels the current one (which then calls no

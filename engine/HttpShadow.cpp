@@ -14,6 +14,12 @@ HttpShadow::RequestStatus::~RequestStatus() {
 }
 
 void HttpShadow::RequestStatus::cancel() {
+    // A callback that deletes its bridge or starts a new request on it
+    // already holds the lock; taking it again would hang the worker.
+    if (callbackThread.load(std::memory_order_acquire) == std::this_thread::get_id()) {
+        cancelled.store(1, std::memory_order_release);
+        return;
+    }
     CriticalBlock hold(lock);
     cancelled.store(1, std::memory_order_release);
 }
@@ -45,7 +51,11 @@ void HttpShadow::RequestStatus::finish(bool succeeded, int32_t code) {
     CriticalBlock hold(lock);
     if (!isCancelled()) {
         Callback cb = succeeded ? success : failure;
-        if (cb) cb(succeeded ? 200 : code, received, static_cast<int32_t>(receivedLength), context);
+        if (cb) {
+            callbackThread.store(std::this_thread::get_id(), std::memory_order_release);
+            cb(succeeded ? 200 : code, received, static_cast<int32_t>(receivedLength), context);
+            callbackThread.store(std::thread::id(), std::memory_order_release);
+        }
     }
     busy.store(0, std::memory_order_release);
 }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <thread>
 
 #include "engine/Heap.h"
 #include "engine/Http.h"
@@ -33,7 +34,8 @@ public:
         RequestStatus& operator=(const RequestStatus&) = delete;
 
         // Sets the cancelled flag under the lock: after it returns no
-        // callback runs or will run.
+        // callback runs or will run. From inside this request's own
+        // callback (which holds the lock) it only sets the flag.
         void cancel();
         bool isCancelled() const { return cancelled.load(std::memory_order_acquire) != 0; }
         // Appends received bytes; false (take nothing) when cancelled, over
@@ -58,6 +60,8 @@ public:
         char* received = nullptr;
         std::atomic<uint8_t> busy{0};
         Limits limits;
+        // The thread running a callback of this request, while it runs.
+        std::atomic<std::thread::id> callbackThread{};
     };
 
     explicit HttpShadow(Application* app) : app_(app) {}

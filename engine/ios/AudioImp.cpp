@@ -173,9 +173,15 @@ int AudioImp::resumeAll() {
         if (!s || refCountOf(dynamic_cast<void*>(s.get())) < 2) continue;
         auto* imp = dynamic_cast<SoundImp*>(s.get());
         if (!imp || imp->kind() != kSoundKindMusic || !imp->isPlaying()) continue;
+        if (!imp->isSystemPaused()) continue;
         // Only what pause-all paused comes back; a sound the game paused
-        // itself stays paused.
-        if (imp->isSystemPaused() && !imp->isPaused()) imp->resumeFromSystemPause();
+        // itself stays paused, but loses the mark so that the next pause-all
+        // pauses it again once the game has resumed it.
+        if (imp->isPaused()) {
+            imp->clearSystemPause();
+        } else {
+            imp->resumeFromSystemPause();
+        }
     }
     return 1;
 }

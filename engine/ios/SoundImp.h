@@ -46,6 +46,7 @@ public:
     void systemPause() override;
     // Resume-all's counterpart of systemPause: resumes and clears the mark.
     void resumeFromSystemPause();
+    void clearSystemPause() { systemPaused_.store(0, std::memory_order_relaxed); }
 
     int kind() const { return kind_.load(std::memory_order_relaxed); }
     int loopCount() const { return loop_.load(std::memory_order_relaxed); }

@@ -25,6 +25,11 @@ using KelpaEngine::iOS::AlContextScope;
 using KelpaEngine::iOS::AudioImp;
 using KelpaEngine::iOS::SoundImp;
 
+// OpenAL Soft is not built with ThreadSanitizer: its mixer thread and the
+// closing of its device synchronise through atomics the sanitizer cannot
+// see, which it then reports as races inside the library.
+extern "C" const char* __tsan_default_suppressions() { return "race:libopenal.so\n"; }
+
 namespace {
 
 struct TableAudio : AudioImp {

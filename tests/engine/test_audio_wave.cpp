@@ -100,6 +100,19 @@ Output readOutput(const std::string& path) {
     return o;
 }
 
+// Lets the driver's mixer write output: at least `ms`, and then until the
+// file holds `bytes`, which a starved mixer thread on a loaded machine may
+// take longer to write (bounded).
+void letOutputRun(int ms, long bytes) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream f(waveDriver.out, std::ios::binary | std::ios::ate);
+        if (f && static_cast<long>(f.tellg()) >= bytes) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 TEST(AudioWaveOutput, PlayedSoundsReachTheOutputUnlessTheirKindIsMuted) {
     AssetFolder folder;
     folder.write("tone.wav", simpleWav(11025, 22050));  // half a second
@@ -125,7 +138,7 @@ TEST(AudioWaveOutput, PlayedSoundsReachTheOutputUnlessTheirKindIsMuted) {
             audio->setSEOff(c.effectsOff);
             RefPtr<Sound> s = audio->createSound(c.kind, "tone.wav", 0, true);
             s->play(c.kind, 0);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            letOutputRun(300, 64 * 1024);
             // Closing the device finishes the file.
         }
         Output o = readOutput(waveDriver.out);
@@ -155,7 +168,7 @@ TEST(AudioWaveOutput, PausedAndStoppedSoundsFallSilent) {
             } else {
                 s->pause();
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            letOutputRun(200, 32 * 1024);
         }
         Output o = readOutput(waveDriver.out);
         ASSERT_TRUE(o.ok);
