@@ -639,7 +639,7 @@ TEST(FontLayout, GlyphsPastTheTopLeftAreShiftedNotWrittenOutside) {
     EXPECT_EQ(k.y0, 0);
     EXPECT_EQ(k.x1, e.width);
     EXPECT_EQ(k.y1, e.height);
-    // The second line's "L" sits at pen (0, 10): columns -6..1 shifted by 2.
+    // The second line's "L" sits at pen (0, 10): its columns -6..1 land at 0..7.
     EXPECT_EQ(r.pixel(0, 29)[3], 255);
 }
 
