@@ -1,0 +1,7 @@
+#include "engine/Pointing.h"
+
+namespace KelpaEngine {
+
+Pointing::~Pointing() = default;
+
+}  // namespace KelpaEngine

@@ -1,0 +1,118 @@
+// The OpenGL ES 2.0 side of the graphics object: GraphicsOpenGL executes the
+// recorded layers with three shader programs; GraphicsImp owns the set-up
+// (context and framebuffer through the host GL functions), the letterbox,
+// the viewport, clearing and presenting.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/CallbackList.h"
+#include "engine/GraphicsShadow.h"
+
+namespace KelpaEngine {
+namespace iOS {
+
+class GraphicsOpenGL : public GraphicsShadow {
+public:
+    // Kinds of context notification lists.
+    static constexpr int kContextCreated = 0;
+    static constexpr int kContextDestroyed = 1;
+    // Called once when the graphics object goes away, after kContextDestroyed:
+    // whoever keeps a plain pointer to it (texture pages) forgets it here.
+    static constexpr int kGraphicsGone = 2;
+
+    struct SolidProgram {
+        int32_t program, vPosition, vDrawColor, mProjection, mCoodinate;
+    };
+    struct TexturedProgram {
+        int32_t program, vPosition, vTexCoord, vColor, mProjection, mCoodinate;
+    };
+    struct MaskedProgram {
+        int32_t program, vPosition, vTexCoord, vColor, mProjection, mCoodinate, tex, mask;
+    };
+
+    explicit GraphicsOpenGL(Application* app);
+    ~GraphicsOpenGL() override;
+
+    int readPixels(void* buffer, int x, int y, int w, int h) override;
+    int execute(CommandCursor* cursor) override;
+
+    // setupGL, then builds the three programs. Returns 1 when the context is
+    // current, the framebuffer complete and all programs linked, else 0.
+    virtual int createResources();
+    virtual int setViewport(int x, int y, int w, int h) = 0;
+    // Returns 0 on success, else the host's failure code.
+    virtual int setupGL() = 0;
+
+    // Adds (fn, arg) to list `kind`; 1 on success, 0 when it cannot.
+    int addContextCallback(int kind, CallbackList::Function fn, void* arg);
+    int removeContextCallback(int kind, CallbackList::Function fn, void* arg);
+    CallbackList* contextCallbacks(int kind);
+
+    const SolidProgram& solidProgram() const { return solid_; }
+    const TexturedProgram& texturedProgram() const { return textured_; }
+    const MaskedProgram& maskedProgram() const { return masked_; }
+    // True while the context made by this object's set-up is current for drawing.
+    bool hasContext() const;
+
+    // Compiles one stage / links a program; 0 on failure.
+    static uint32_t compileShader(uint32_t stage, const char* source);
+    static uint32_t linkProgram(const char* vertexSource, const char* fragmentSource);
+    // out = b x a, column-major 4 x 4; out may be a.
+    static void multiplyMatrix4(float* out, const float* a, const float* b);
+
+protected:
+    // Invokes the destroyed and gone lists; derived destructors call it
+    // first, while the object is still whole.
+    void notifyGone();
+    void deletePrograms();
+    // The tag this object's GL view carries.
+    const void* hostOwner() const { return static_cast<const GraphicsOpenGL*>(this); }
+    // Pixels per point of the framebuffer.
+    virtual int32_t pixelsPerPoint() const { return 1; }
+
+    SolidProgram solid_{};
+    TexturedProgram textured_{};
+    MaskedProgram masked_{};
+    CallbackList created_;
+    CallbackList destroyed_;
+    CallbackList gone_;
+    bool contextReady_ = false;
+    bool goneNotified_ = false;
+};
+
+class GraphicsImp : public GraphicsOpenGL {
+public:
+    explicit GraphicsImp(Application* app);
+    ~GraphicsImp() override;
+
+    int clear() override;
+    int swapBuffers() override;
+    int setViewport(int x, int y, int w, int h) override;
+    int setupGL() override;
+
+    // Resume: a new context and resources, then the context-created list.
+    // Returns 1 when the new context is usable, else 0.
+    int restoreContext();
+    // Pause: the context-destroyed list, then the host drops the context,
+    // framebuffer and renderbuffer (texture names go with the context).
+    int releaseContext();
+
+    uint32_t screenScale() const { return screenScale_; }
+    uint8_t isPad() const { return isPad_; }
+    uint8_t isSmallScreen() const { return smallScreen_; }
+
+    // The first setViewport of the process fixes two values; tests reset them.
+    static void resetViewportMemoForTesting();
+
+protected:
+    int32_t pixelsPerPoint() const override { return int32_t(screenScale_); }
+
+private:
+    uint32_t screenScale_ = 1;
+    uint8_t isPad_ = 0;
+    uint8_t smallScreen_ = 0;
+};
+
+}  // namespace iOS
+}  // namespace KelpaEngine
