@@ -1,0 +1,275 @@
+#include "host/HostMain.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "engine/ios/Paths.h"
+#include "host/AppDelegate.h"
+#include "host/HostServices.h"
+#include "host/Runner.h"
+#include "platform/ScreenProfile.h"
+#include "platform/ns/NSAutoreleasePool.h"
+#include "platform/ui/UIApplication.h"
+
+#ifndef MEKKO_SOURCE_ASSETS
+#define MEKKO_SOURCE_ASSETS ""
+#endif
+
+namespace KelpaHost {
+
+namespace {
+
+bool isDirectory(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string executableFolder() {
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return "";
+    buf[n] = '\0';
+    std::string path(buf);
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// mkdir -p with private folders.
+bool makeFolders(const std::string& path) {
+    if (path.empty()) return false;
+    std::string partial;
+    size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        partial = path.substr(0, pos);
+        if (partial.empty()) continue;
+        if (mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    return isDirectory(path);
+}
+
+bool parseInt(const char* s, int64_t lo, int64_t hi, int64_t* out) {
+    if (!s || !*s) return false;
+    char* end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(s, &end, 10);
+    if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
+    *out = v;
+    return true;
+}
+
+bool parseDouble(const char* s, double lo, double hi, double* out) {
+    if (!s || !*s) return false;
+    char* end = nullptr;
+    errno = 0;
+    double v = std::strtod(s, &end);
+    if (errno != 0 || *end != '\0' || !(v >= lo && v <= hi)) return false;
+    *out = v;
+    return true;
+}
+
+}  // namespace
+
+const char* hostUsage() {
+    return "usage: mekko [options]\n"
+           "  --headless          run without a window even when there is a display\n"
+           "  --profile NAME      screen: 320x480@2, 320x568@2, 375x667@2 (default), 414x736@3, 768x1024@2\n"
+           "  --zoom Z            window pixels per point (0.25 to 4, default 1)\n"
+           "  --assets DIR        the Assets.bundle folder\n"
+           "  --documents DIR     the folder for the save file\n"
+           "  --frames N          stop after N presented frames (headless default 300)\n"
+           "  --shots DIR         write presented frames to DIR as PNG\n"
+           "  --every N           ... every Nth frame (default 30), and the last one as last.png\n"
+           "  --script FILE       timed input, one event a line: MS tap X Y [HOLD] | MS down|move|up X Y |\n"
+           "                      MS drag X1 Y1 X2 Y2 [MS] [STEPS] | MS resign|active|background|foreground|terminate\n"
+           "  --input TEXT        the same inline, events separated by ';'\n"
+           "  --timeout SECONDS   stop after this long (headless default 60)\n"
+           "  --help              this text\n";
+}
+
+bool parseHostOptions(int argc, char** argv, HostOptions* options, std::string* error) {
+    HostOptions o;
+    auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        return false;
+    };
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i] ? argv[i] : "";
+        auto value = [&](const char** out) {
+            if (i + 1 >= argc || !argv[i + 1]) return false;
+            *out = argv[++i];
+            return true;
+        };
+        const char* v = nullptr;
+        if (a == "--headless") {
+            o.headless = true;
+        } else if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--profile") {
+            if (!value(&v)) return fail("--profile needs a name");
+            if (!KelpaPlatform::findScreenProfile(v)) return fail(std::string("unknown screen profile: ") + v);
+            o.profile = v;
+        } else if (a == "--zoom") {
+            if (!value(&v) || !parseDouble(v, 0.25, 4.0, &o.zoom)) return fail("--zoom needs a number from 0.25 to 4");
+        } else if (a == "--assets") {
+            if (!value(&v) || !*v) return fail("--assets needs a folder");
+            o.assets = v;
+        } else if (a == "--documents") {
+            if (!value(&v) || !*v) return fail("--documents needs a folder");
+            o.documents = v;
+        } else if (a == "--frames") {
+            if (!value(&v) || !parseInt(v, 0, INT64_C(1) << 40, &o.frames)) return fail("--frames needs a count");
+        } else if (a == "--shots") {
+            if (!value(&v) || !*v) return fail("--shots needs a folder");
+            o.shotsDir = v;
+        } else if (a == "--every") {
+            if (!value(&v) || !parseInt(v, 1, INT64_C(1) << 40, &o.every)) return fail("--every needs a count of at least 1");
+        } else if (a == "--script") {
+            if (!value(&v) || !*v) return fail("--script needs a file");
+            o.scriptFile = v;
+        } else if (a == "--input") {
+            if (!value(&v)) return fail("--input needs events");
+            o.scriptText = v;
+        } else if (a == "--timeout") {
+            if (!value(&v) || !parseDouble(v, 0.001, 86400.0, &o.timeoutSeconds)) {
+                return fail("--timeout needs seconds (up to 86400)");
+            }
+        } else {
+            return fail("unknown option: " + a);
+        }
+    }
+    *options = o;
+    return true;
+}
+
+void applyRunDefaults(HostOptions* o, bool headless) {
+    if (o->frames == HostOptions::kUnset) o->frames = headless ? 300 : -1;
+    if (o->timeoutSeconds == HostOptions::kUnset) o->timeoutSeconds = headless ? 60 : -1;
+}
+
+std::string findAssetFolder(const std::string& given) {
+    if (!given.empty()) return isDirectory(given) ? given : std::string();
+    std::string beside = executableFolder() + "/Assets.bundle";
+    if (isDirectory(beside)) return beside;
+    std::string source = MEKKO_SOURCE_ASSETS;
+    if (isDirectory(source)) return source;
+    return "";
+}
+
+std::string findDocumentsFolder(const std::string& given) {
+    std::string folder = given;
+    if (folder.empty()) {
+        const char* xdg = std::getenv("XDG_DATA_HOME");
+        const char* home = std::getenv("HOME");
+        if (xdg && xdg[0] == '/') {
+            folder = std::string(xdg) + "/mekko";
+        } else if (home && home[0] == '/') {
+            folder = std::string(home) + "/.local/share/mekko";
+        } else {
+            return "";
+        }
+    }
+    return makeFolders(folder) ? folder : std::string();
+}
+
+int hostRun(GameEntryFn gameEntry, const char* name, const HostOptions& given, int argc, char** argv) {
+    KelpaPlatform::NSAutoreleasePool outer;
+    HostOptions options = given;
+    bool headless = options.headless || !KelpaPlatform::displayAvailable(&argc, &argv);
+    applyRunDefaults(&options, headless);
+    setGameEntry(gameEntry, name);
+    KelpaPlatform::NSAutoreleasePool inner;
+
+    const KelpaPlatform::ScreenProfile* profile =
+        options.profile.empty() ? &KelpaPlatform::defaultScreenProfile() : KelpaPlatform::findScreenProfile(options.profile.c_str());
+    if (!profile) {
+        std::fprintf(stderr, "mekko: unknown screen profile: %s\n", options.profile.c_str());
+        return 2;
+    }
+    KelpaPlatform::setCurrentScreenProfile(*profile);
+
+    std::string assets = findAssetFolder(options.assets);
+    if (assets.empty()) {
+        std::fprintf(stderr, "mekko: no asset folder found%s%s; images and sounds will be missing\n",
+                     options.assets.empty() ? "" : " at ", options.assets.c_str());
+    }
+    KelpaEngine::iOS::setAssetFolder(assets.c_str());
+    std::string documents = findDocumentsFolder(options.documents);
+    if (documents.empty()) std::fprintf(stderr, "mekko: no data folder can be made; nothing will be saved\n");
+    KelpaEngine::iOS::setDocumentsFolder(documents.c_str());
+
+    RunSettings settings;
+    settings.frames = options.frames;
+    settings.shotsDir = options.shotsDir;
+    settings.every = options.every;
+    settings.timeoutSeconds = options.timeoutSeconds;
+    std::string script = options.scriptText;
+    if (!options.scriptFile.empty()) {
+        std::ifstream in(options.scriptFile);
+        if (!in) {
+            std::fprintf(stderr, "mekko: cannot read the script %s\n", options.scriptFile.c_str());
+            return 2;
+        }
+        std::stringstream text;
+        text << in.rdbuf();
+        script = text.str() + "\n" + script;
+    }
+    std::string error;
+    if (!parseScript(script, &settings.script, &error)) {
+        std::fprintf(stderr, "mekko: %s\n", error.c_str());
+        return 2;
+    }
+    if (!settings.shotsDir.empty() && !makeFolders(settings.shotsDir)) {
+        std::fprintf(stderr, "mekko: cannot make the folder %s\n", settings.shotsDir.c_str());
+        return 2;
+    }
+
+    installHostServicesBridge();
+    Runner runner(settings);
+    setCurrentRunner(&runner);
+
+    KelpaPlatform::UIApplicationOptions ui;
+    ui.headless = options.headless;
+    ui.zoom = options.zoom;
+    ui.title = name ? name : "";
+    bool hadDisplay = false;
+    KelpaPlatform::UIApplicationMain(argc, argv,
+                                     [&hadDisplay]() -> std::unique_ptr<KelpaPlatform::UIApplicationDelegate> {
+                                         hadDisplay = KelpaPlatform::UIApplication::shared()->hasDisplay();
+                                         return std::make_unique<AppDelegate>();
+                                     },
+                                     ui);
+    setCurrentRunner(nullptr);
+    inner.drain();
+    outer.drain();
+    // A run without a screen exists to make frames: none is a failure.
+    if (!hadDisplay && runner.frames() == 0 && options.frames != 0) {
+        std::fprintf(stderr, "mekko: no frame was presented\n");
+        return 1;
+    }
+    return 0;
+}
+
+int hostMain(GameEntryFn gameEntry, const char* name, int argc, char** argv) {
+    HostOptions options;
+    std::string error;
+    if (!parseHostOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "mekko: %s\n%s", error.c_str(), hostUsage());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(hostUsage(), stdout);
+        return 0;
+    }
+    return hostRun(gameEntry, name, options, argc, argv);
+}
+
+}  // namespace KelpaHost

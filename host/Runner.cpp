@@ -1,0 +1,229 @@
+#include "host/Runner.h"
+
+#include <glib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "platform/ns/MainQueue.h"
+#include "platform/ui/UIApplication.h"
+#include "platform/ui/UIWindow.h"
+
+namespace KelpaHost {
+
+using namespace KelpaPlatform;
+
+namespace {
+
+std::atomic<Runner*> gRunner{nullptr};
+
+bool parseNumber(const std::string& word, double* out) {
+    if (word.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    double v = std::strtod(word.c_str(), &end);
+    if (errno != 0 || !end || *end != '\0' || !(v == v) || v > 1e12 || v < -1e12) return false;
+    *out = v;
+    return true;
+}
+
+void stopRun() {
+    if (UIApplication* app = UIApplication::shared()) app->terminate();
+}
+
+struct Scheduled {
+    ScriptEvent event;
+};
+
+gboolean runEvent(gpointer data) {
+    const ScriptEvent& e = static_cast<Scheduled*>(data)->event;
+    UIApplication* app = UIApplication::shared();
+    if (!app) return G_SOURCE_REMOVE;
+    switch (e.kind) {
+    case ScriptEvent::Down:
+    case ScriptEvent::Move:
+    case ScriptEvent::Up: {
+        UIWindow* window = app->keyWindow();
+        if (!window) break;
+        UITouch t;
+        t.identifier = 1;
+        t.windowLocation = CGPointMake(e.x, e.y);
+        UITouchPhase phase = e.kind == ScriptEvent::Down ? UITouchPhase::Began
+                             : e.kind == ScriptEvent::Move ? UITouchPhase::Moved
+                                                           : UITouchPhase::Ended;
+        window->sendTouches(phase, UITouchSet{t});
+        break;
+    }
+    case ScriptEvent::Resign: app->resignActive(); break;
+    case ScriptEvent::Active: app->becomeActive(); break;
+    case ScriptEvent::Background: app->enterBackground(); break;
+    case ScriptEvent::Foreground: app->enterForeground(); break;
+    case ScriptEvent::Terminate: app->terminate(); break;
+    }
+    return G_SOURCE_REMOVE;
+}
+
+void freeScheduled(gpointer data) { delete static_cast<Scheduled*>(data); }
+
+gboolean onTimeLimit(gpointer data) {
+    static_cast<std::atomic<bool>*>(data)->store(true);
+    std::printf("mekko: time limit reached\n");
+    std::fflush(stdout);
+    stopRun();
+    return G_SOURCE_REMOVE;
+}
+
+}  // namespace
+
+bool parseScript(const std::string& text, std::vector<ScriptEvent>* events, std::string* error) {
+    std::string normalised = text;
+    for (char& c : normalised) {
+        if (c == ';') c = '\n';
+    }
+    std::istringstream lines(normalised);
+    std::string line;
+    int lineNo = 0;
+    std::vector<ScriptEvent> out;
+    while (std::getline(lines, line)) {
+        ++lineNo;
+        size_t hash = line.find('#');
+        if (hash != std::string::npos) line.resize(hash);
+        std::istringstream words(line);
+        std::vector<std::string> w;
+        for (std::string s; words >> s;) w.push_back(s);
+        if (w.empty()) continue;
+        auto fail = [&](const char* why) {
+            if (error) *error = "script event " + std::to_string(lineNo) + " (\"" + line + "\"): " + why;
+            return false;
+        };
+        std::vector<double> n(w.size(), 0);
+        for (size_t i = 0; i < w.size(); ++i) {
+            if (i == 1) continue;
+            if (!parseNumber(w[i], &n[i])) return fail("expected a number");
+        }
+        if (w.size() < 2) return fail("expected a time and an action");
+        if (n[0] < 0) return fail("the time is negative");
+        int64_t t = int64_t(n[0]);
+        const std::string& verb = w[1];
+        auto needArgs = [&](size_t lo, size_t hi) { return w.size() - 2 >= lo && w.size() - 2 <= hi; };
+        ScriptEvent e;
+        e.atMs = t;
+        if (verb == "tap") {
+            if (!needArgs(2, 3)) return fail("tap takes X Y [HOLD_MS]");
+            int64_t hold = w.size() > 4 ? int64_t(n[4]) : 80;
+            if (hold < 0) return fail("the hold time is negative");
+            out.push_back(ScriptEvent{t, ScriptEvent::Down, n[2], n[3]});
+            out.push_back(ScriptEvent{t + hold, ScriptEvent::Up, n[2], n[3]});
+        } else if (verb == "down" || verb == "move" || verb == "up") {
+            if (!needArgs(2, 2)) return fail("takes X Y");
+            e.kind = verb == "down" ? ScriptEvent::Down : verb == "move" ? ScriptEvent::Move : ScriptEvent::Up;
+            e.x = n[2];
+            e.y = n[3];
+            out.push_back(e);
+        } else if (verb == "drag") {
+            if (!needArgs(4, 6)) return fail("drag takes X1 Y1 X2 Y2 [MS] [STEPS]");
+            int64_t ms = w.size() > 6 ? int64_t(n[6]) : 300;
+            int64_t steps = w.size() > 7 ? int64_t(n[7]) : 10;
+            if (ms < 0 || steps < 1 || steps > 1000) return fail("bad duration or step count");
+            out.push_back(ScriptEvent{t, ScriptEvent::Down, n[2], n[3]});
+            for (int64_t i = 1; i <= steps; ++i) {
+                double f = double(i) / double(steps);
+                out.push_back(ScriptEvent{t + ms * i / steps, ScriptEvent::Move, n[2] + (n[4] - n[2]) * f,
+                                          n[3] + (n[5] - n[3]) * f});
+            }
+            out.push_back(ScriptEvent{t + ms, ScriptEvent::Up, n[4], n[5]});
+        } else {
+            static const struct {
+                const char* name;
+                ScriptEvent::Kind kind;
+            } simple[] = {{"resign", ScriptEvent::Resign},         {"active", ScriptEvent::Active},
+                          {"background", ScriptEvent::Background}, {"foreground", ScriptEvent::Foreground},
+                          {"terminate", ScriptEvent::Terminate}};
+            bool found = false;
+            for (const auto& s : simple) {
+                if (verb == s.name) {
+                    if (!needArgs(0, 0)) return fail("takes no arguments");
+                    e.kind = s.kind;
+                    out.push_back(e);
+                    found = true;
+                }
+            }
+            if (!found) return fail("unknown action");
+        }
+    }
+    if (events) *events = std::move(out);
+    return true;
+}
+
+Runner::Runner(const RunSettings& settings) : settings_(settings) {
+    if (settings_.every < 1) settings_.every = 1;
+}
+
+Runner::~Runner() {
+    for (unsigned id : sources_) {
+        if (GSource* s = g_main_context_find_source_by_id(g_main_context_default(), id)) g_source_destroy(s);
+    }
+    Runner* self = this;
+    gRunner.compare_exchange_strong(self, nullptr);
+}
+
+void Runner::attach(MainGLView* view, bool hasDisplay) {
+    if (view) view->setFrameTap(this);
+    for (const ScriptEvent& e : settings_.script) {
+        guint delay = guint(e.atMs < 0 ? 0 : (e.atMs > 0x7fffffff ? 0x7fffffff : e.atMs));
+        sources_.push_back(g_timeout_add_full(G_PRIORITY_DEFAULT, delay, runEvent, new Scheduled{e}, freeScheduled));
+    }
+    if (settings_.timeoutSeconds > 0) {
+        sources_.push_back(g_timeout_add(guint(settings_.timeoutSeconds * 1000.0), onTimeLimit, &timedOut_));
+    }
+    std::printf("mekko: %s front-end", hasDisplay ? "desktop" : "headless");
+    if (settings_.frames >= 0) std::printf(", %lld frames", static_cast<long long>(settings_.frames));
+    if (!settings_.shotsDir.empty()) {
+        std::printf(", frames every %lld written to %s", static_cast<long long>(settings_.every),
+                    settings_.shotsDir.c_str());
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+void Runner::frameShown(const FrameView& frame) {
+    uint64_t n = frames_.fetch_add(1) + 1;
+    if (!settings_.shotsDir.empty()) {
+        last_.presentFrame(frame);
+        if (n % uint64_t(settings_.every) == 0) {
+            char name[64];
+            std::snprintf(name, sizeof name, "/frame-%06llu.png", static_cast<unsigned long long>(n));
+            std::string path = settings_.shotsDir + name;
+            if (writePNGFile(path.c_str(), frame.rgba, frame.width, frame.height, frame.width * 4)) {
+                shots_.fetch_add(1);
+            } else {
+                std::fprintf(stderr, "mekko: cannot write %s\n", path.c_str());
+            }
+        }
+    }
+    if (settings_.frames >= 0 && n >= uint64_t(settings_.frames) && !stopPosted_.exchange(true)) {
+        dispatchAsyncMain(stopRun);
+    }
+}
+
+void Runner::finish() {
+    if (!settings_.shotsDir.empty() && last_.frameCount() > 0) {
+        std::string path = settings_.shotsDir + "/last.png";
+        if (last_.writePNG(path.c_str())) {
+            shots_.fetch_add(1);
+        } else {
+            std::fprintf(stderr, "mekko: cannot write %s\n", path.c_str());
+        }
+    }
+    std::printf("mekko: %llu frames presented", static_cast<unsigned long long>(frames()));
+    if (!settings_.shotsDir.empty()) std::printf(", %d pictures in %s", shotsWritten(), settings_.shotsDir.c_str());
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+Runner* currentRunner() { return gRunner.load(); }
+void setCurrentRunner(Runner* runner) { gRunner.store(runner); }
+
+}  // namespace KelpaHost

@@ -1,0 +1,115 @@
+#include "platform/ns/MainQueue.h"
+
+#include <glib.h>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace KelpaPlatform {
+
+namespace {
+
+// The queue itself is ours, under a plain mutex; GLib only gets woken. A
+// poster on another thread touches no GLib state but the context's wakeup,
+// so the hand-over is visible to the race checkers as well.
+std::mutex gQueueLock;
+std::deque<std::function<void()>> gQueue;
+std::atomic<int> gPending{0};
+
+std::mutex gMainIdLock;
+std::thread::id gMainId;
+bool gMainIdSet = false;
+GSource* gSource = nullptr;       // attached once, on the main thread
+GMainContext* gContext = nullptr;  // the default context, fetched then
+
+gboolean queuePrepare(GSource*, gint* timeout) {
+    *timeout = -1;
+    return gPending.load(std::memory_order_acquire) > 0;
+}
+
+gboolean queueCheck(GSource*) { return gPending.load(std::memory_order_acquire) > 0; }
+
+gboolean queueDispatch(GSource*, GSourceFunc, gpointer) {
+    // Only the blocks there now: one posted meanwhile waits for the next
+    // round, so a block that posts another cannot starve the loop.
+    size_t n;
+    {
+        std::lock_guard<std::mutex> guard(gQueueLock);
+        n = gQueue.size();
+    }
+    for (size_t i = 0; i < n; ++i) {
+        std::function<void()> block;
+        {
+            std::lock_guard<std::mutex> guard(gQueueLock);
+            if (gQueue.empty()) break;
+            block = std::move(gQueue.front());
+            gQueue.pop_front();
+        }
+        if (block) block();
+        block = nullptr;
+        gPending.fetch_sub(1, std::memory_order_acq_rel);
+    }
+    return G_SOURCE_CONTINUE;
+}
+
+GSourceFuncs gQueueFuncs = {queuePrepare, queueCheck, queueDispatch, nullptr, nullptr, nullptr};
+
+// Main thread only.
+void attachSource() {
+    if (gSource) return;
+    gContext = g_main_context_default();
+    gSource = g_source_new(&gQueueFuncs, sizeof(GSource));
+    g_source_set_priority(gSource, G_PRIORITY_DEFAULT);
+    g_source_attach(gSource, gContext);
+}
+
+}  // namespace
+
+void dispatchAsyncMain(std::function<void()> block) {
+    {
+        std::lock_guard<std::mutex> guard(gQueueLock);
+        gQueue.push_back(std::move(block));
+    }
+    gPending.fetch_add(1, std::memory_order_acq_rel);
+    GMainContext* context = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(gMainIdLock);
+        context = gContext;
+    }
+    // Before the main thread has set up, the block waits in the queue.
+    if (context) g_main_context_wakeup(context);
+}
+
+int mainQueuePending() { return gPending.load(std::memory_order_acquire); }
+
+int drainMainQueue(int maxMs) {
+    markMainThread();
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
+    int iterations = 0;
+    while (mainQueuePending() > 0 && std::chrono::steady_clock::now() < until) {
+        if (!g_main_context_iteration(g_main_context_default(), FALSE)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ++iterations;
+    }
+    return iterations;
+}
+
+void markMainThread() {
+    std::lock_guard<std::mutex> guard(gMainIdLock);
+    if (!gMainIdSet) {
+        gMainId = std::this_thread::get_id();
+        gMainIdSet = true;
+    }
+    if (gMainId == std::this_thread::get_id()) attachSource();
+}
+
+bool isMainThread() {
+    std::lock_guard<std::mutex> guard(gMainIdLock);
+    return gMainIdSet && gMainId == std::this_thread::get_id();
+}
+
+}  // namespace KelpaPlatform

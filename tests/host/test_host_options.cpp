@@ -1,0 +1,123 @@
+// The host's command line and its timed-input scripts.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "host/HostMain.h"
+#include "host/Runner.h"
+
+using namespace KelpaHost;
+
+namespace {
+
+bool parse(std::vector<const char*> args, HostOptions* o, std::string* error) {
+    args.insert(args.begin(), "mekko");
+    return parseHostOptions(int(args.size()), const_cast<char**>(args.data()), o, error);
+}
+
+TEST(HostOptionsTest, ReadsEveryOptionAndGivesHeadlessRunsLimits) {
+    HostOptions o;
+    std::string e;
+    ASSERT_TRUE(parse({"--headless", "--profile", "414x736@3", "--zoom", "0.5", "--assets", "/a", "--documents", "/d",
+                       "--shots", "/s", "--every", "5", "--script", "/f", "--input", "0 resign"},
+                      &o, &e))
+        << e;
+    EXPECT_TRUE(o.headless);
+    EXPECT_EQ(o.profile, "414x736@3");
+    EXPECT_DOUBLE_EQ(o.zoom, 0.5);
+    EXPECT_EQ(o.assets, "/a");
+    EXPECT_EQ(o.documents, "/d");
+    EXPECT_EQ(o.shotsDir, "/s");
+    EXPECT_EQ(o.every, 5);
+    EXPECT_EQ(o.scriptFile, "/f");
+    EXPECT_EQ(o.scriptText, "0 resign");
+    applyRunDefaults(&o, true);
+    EXPECT_EQ(o.frames, 300);
+    EXPECT_DOUBLE_EQ(o.timeoutSeconds, 60);
+
+    ASSERT_TRUE(parse({}, &o, &e));
+    EXPECT_FALSE(o.headless);
+    applyRunDefaults(&o, false);
+    EXPECT_EQ(o.frames, -1);
+    EXPECT_LT(o.timeoutSeconds, 0);
+
+    // Limits given stay, with or without a display.
+    ASSERT_TRUE(parse({"--frames", "0", "--timeout", "2.5"}, &o, &e));
+    applyRunDefaults(&o, true);
+    EXPECT_EQ(o.frames, 0);
+    EXPECT_DOUBLE_EQ(o.timeoutSeconds, 2.5);
+}
+
+TEST(HostFolders, AssetsFallBackToTheSourceTreeAndDataFoldersAreMadePrivate) {
+    EXPECT_EQ(findAssetFolder(""), std::string(KELPA_SOURCE_DIR) + "/assets/Assets.bundle");
+    EXPECT_EQ(findAssetFolder(KELPA_SOURCE_DIR), KELPA_SOURCE_DIR);
+    EXPECT_EQ(findAssetFolder("/nonexistent/Assets.bundle"), "");
+
+    char tmpl[] = "/tmp/mekko-folders-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    std::string base = tmpl;
+    std::string made = findDocumentsFolder(base + "/a/b");
+    EXPECT_EQ(made, base + "/a/b");
+    struct stat st;
+    ASSERT_EQ(stat(made.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(findDocumentsFolder("/proc/none/mekko"), "");
+    EXPECT_EQ(std::system(("rm -rf '" + base + "'").c_str()), 0);
+}
+
+TEST(HostOptionsTest, RefusesBadCommandLines) {
+    const std::vector<std::vector<const char*>> bad = {
+        {"--profile", "1x1@1"}, {"--profile"},          {"--zoom", "0"},     {"--zoom", "abc"},
+        {"--frames", "-1"},     {"--frames", "12x"},    {"--every", "0"},    {"--timeout", "0"},
+        {"--timeout", "nan"},   {"--shots", ""},        {"--bogus"},         {"--assets"},
+    };
+    for (const auto& args : bad) {
+        HostOptions o;
+        std::string e;
+        EXPECT_FALSE(parse(args, &o, &e)) << args[0];
+        EXPECT_FALSE(e.empty()) << args[0];
+    }
+}
+
+TEST(HostScript, ExpandsTapsAndDragsIntoTimedEvents) {
+    std::vector<ScriptEvent> ev;
+    std::string e;
+    ASSERT_TRUE(parseScript("# warm up\n100 tap 10 20; 200 tap 1 2 0\n300 drag 0 0 100 50 100 2\n400 resign\n"
+                            "500 active # back\n600 background;700 foreground;800 terminate",
+                            &ev, &e))
+        << e;
+    struct Want {
+        int64_t at;
+        ScriptEvent::Kind kind;
+        double x, y;
+    };
+    const std::vector<Want> want = {
+        {100, ScriptEvent::Down, 10, 20}, {180, ScriptEvent::Up, 10, 20},   {200, ScriptEvent::Down, 1, 2},
+        {200, ScriptEvent::Up, 1, 2},     {300, ScriptEvent::Down, 0, 0},   {350, ScriptEvent::Move, 50, 25},
+        {400, ScriptEvent::Move, 100, 50}, {400, ScriptEvent::Up, 100, 50}, {400, ScriptEvent::Resign, 0, 0},
+        {500, ScriptEvent::Active, 0, 0}, {600, ScriptEvent::Background, 0, 0}, {700, ScriptEvent::Foreground, 0, 0},
+        {800, ScriptEvent::Terminate, 0, 0},
+    };
+    ASSERT_EQ(ev.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(ev[i].atMs, want[i].at) << i;
+        EXPECT_EQ(ev[i].kind, want[i].kind) << i;
+        EXPECT_DOUBLE_EQ(ev[i].x, want[i].x) << i;
+        EXPECT_DOUBLE_EQ(ev[i].y, want[i].y) << i;
+    }
+}
+
+TEST(HostScript, RefusesBadEventsNamingThem) {
+    for (const char* bad : {"tap 1 2", "10 tap 1", "10 tap 1 2 3 4", "-5 resign", "10 jump", "10 resign now",
+                            "10 drag 0 0 1", "10 drag 0 0 1 1 100 0", "10 tap x 2", "10 tap 1 2 -3", "10"}) {
+        std::vector<ScriptEvent> ev;
+        std::string e;
+        EXPECT_FALSE(parseScript(bad, &ev, &e)) << bad;
+        EXPECT_NE(e.find("script event 1"), std::string::npos) << bad << ": " << e;
+    }
+}
+
+}  // namespace
