@@ -265,6 +265,10 @@ void GraphicsOpenGL::multiplyMatrix4(float* out, const float* a, const float* b)
 }
 
 int GraphicsOpenGL::createResources() {
+    // Set-up replaces a context still ours: its texture names die with it,
+    // and a page keeping one would bind or delete whatever the new context
+    // hands out under that number.
+    if (contextReady_ || KelpaPlatform::hostGLIsCurrentFor(hostOwner())) destroyed_.invoke(this);
     // The old programs go with the old context, which set-up replaces.
     solid_ = SolidProgram{};
     textured_ = TexturedProgram{};

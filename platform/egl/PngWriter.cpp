@@ -41,7 +41,7 @@ bool writeRows(FILE* file, const uint8_t* rgba, int32_t width, int32_t height, i
 
 bool writePNGFile(const char* path, const uint8_t* rgba, int32_t width, int32_t height,
                   int32_t stride) {
-    if (!path || !rgba || width <= 0 || height <= 0 || stride < width * 4) return false;
+    if (!path || !rgba || width <= 0 || height <= 0 || int64_t(stride) < int64_t(width) * 4) return false;
     FILE* file = std::fopen(path, "wb");
     if (!file) return false;
     bool ok = writeRows(file, rgba, width, height, stride);

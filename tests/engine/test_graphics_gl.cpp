@@ -265,6 +265,22 @@ TEST_F(DrawTest, TheMaskKeepsWhereItsRedChannelIsSet) {
     EXPECT_PIXEL(kBlue, at(90, 200));
 }
 
+TEST_F(DrawTest, AfterAMaskedDrawTheImagesPageIsTheBoundOne) {
+    RefPtr<Image> image = solidImage(graphics.get(), 128, 128, kGreen);  // fills a page
+    RefPtr<Image> mask = solidImage(graphics.get(), 64, 64, kRed);
+    RefPtr<Image> white = solidImage(graphics.get(), 32, 32, kWhite);  // shares the mask's page
+    ASSERT_EQ(mask->getTexture()->getPage(), white->getTexture()->getPage());
+    ASSERT_NE(image->getTexture()->getPage(), mask->getTexture()->getPage());
+    graphics->setClearColor(0, 0, 1, 1);
+    graphics->drawMasked(0, 0, 64, 64, image, mask);
+    graphics->drawImage(200, 200, white);  // must bind its own page again
+    graphics->drawImage(300, 300, image);  // the page bound right now
+    present();
+    EXPECT_PIXEL(kGreen, at(30, 30));
+    EXPECT_PIXEL(kWhite, at(215, 215));
+    EXPECT_PIXEL(kGreen, at(350, 350));
+}
+
 TEST_F(DrawTest, TheFilterIsPerLayerAndStartsLinear) {
     RefPtr<Image> ramp = makeImage(graphics.get(), 2, 1, [](int32_t x, int32_t) { return x == 0 ? kBlack : kWhite; });
     graphics->setLayer(1);
@@ -489,6 +505,20 @@ TEST_F(DrawTest, TexturesSurviveReleaseAndRestoreOfTheContext) {
     graphics->drawImage(300, 300, later);
     present();
     EXPECT_PIXEL(kBlue, at(305, 305));
+}
+
+TEST_F(DrawTest, ANewContextLeavesNoPageWithANameOfTheOldOne) {
+    // Texture names start afresh in every context: a page keeping the old
+    // context's name would draw, or delete, a new page's texture.
+    RefPtr<Image> old = solidImage(graphics.get(), 200, 200, kRed);
+    ASSERT_EQ(1, imp->createResources());
+    EXPECT_EQ(TextureHandle::kNoGLName, *old->getTexture()->getPage()->getGLName());
+    RefPtr<Image> fresh = solidImage(graphics.get(), 200, 200, kGreen);
+    ASSERT_TRUE(fresh);
+    old = nullptr;  // its page goes, and must not take the new texture along
+    graphics->drawImage(0, 0, fresh);
+    present();
+    EXPECT_PIXEL(kGreen, at(50, 50));
 }
 
 TEST_F(DrawTest, TheGraphicsObjectMayGoBeforeItsImages) {

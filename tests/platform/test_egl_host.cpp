@@ -158,6 +158,7 @@ TEST(PngWriter, WritesRowsTopFirstAndRefusesBadInput) {
     EXPECT_FALSE(writePNGFile(path.c_str(), nullptr, 2, 2, 8));
     EXPECT_FALSE(writePNGFile(path.c_str(), pixels, 0, 2, 8));
     EXPECT_FALSE(writePNGFile(path.c_str(), pixels, 2, 2, 4));  // stride shorter than a row
+    EXPECT_FALSE(writePNGFile(path.c_str(), pixels, 0x40000000, 1, 8));  // a row too long to count in 32 bits
     EXPECT_FALSE(writePNGFile("/nonexistent-dir/x.png", pixels, 2, 2, 8));
     FrameCapture empty;
     EXPECT_FALSE(empty.writePNG(path.c_str()));
