@@ -14,61 +14,13 @@
 #include "engine/Image.h"
 #include "engine/ImageDecode.h"
 #include "engine/Texture.h"
+#include "tests/support/plain_page.h"
+#include "tests/support/png_fixtures.h"
 
 using namespace KelpaEngine;
+using namespace testsupport;
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
-
-// ---- fixtures written with libpng's write side ----
-
-struct PngSpec {
-    int width;
-    int height;
-    int colorType;
-    int bitDepth;
-    bool interlaced = false;
-    // Raw samples, rows packed as libpng expects them for the type and depth.
-    std::vector<Bytes> rows;
-    std::vector<png_color> palette;
-    Bytes paletteAlpha;          // tRNS for palette images
-    int transparentGray = -1;    // tRNS for gray images
-};
-
-void appendBytes(png_structp png, png_bytep data, size_t n) {
-    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + n);
-}
-void flushNothing(png_structp) {}
-
-Bytes encodePng(const PngSpec& s) {
-    Bytes out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return {};
-    }
-    png_set_write_fn(png, &out, appendBytes, flushNothing);
-    png_set_IHDR(png, info, png_uint_32(s.width), png_uint_32(s.height), s.bitDepth, s.colorType,
-                 s.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    if (!s.palette.empty()) png_set_PLTE(png, info, s.palette.data(), int(s.palette.size()));
-    if (!s.paletteAlpha.empty())
-        png_set_tRNS(png, info, s.paletteAlpha.data(), int(s.paletteAlpha.size()), nullptr);
-    if (s.transparentGray >= 0) {
-        png_color_16 c{};
-        c.gray = png_uint_16(s.transparentGray);
-        png_set_tRNS(png, info, nullptr, 0, &c);
-    }
-    std::vector<png_bytep> rows;
-    for (const Bytes& r : s.rows) rows.push_back(const_cast<png_bytep>(r.data()));
-    png_set_rows(png, info, rows.data());
-    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
-}
 
 struct Rgba {
     uint8_t r, g, b, a;
@@ -225,21 +177,6 @@ Decoded decode(const Bytes& file) {
 
 // ---- texture pages without GL ----
 
-class PlainPage : public TextureHandle {
-public:
-    using TextureHandle::TextureHandle;
-    uint32_t* getGLName() override { return &name; }
-    void uploadRegion(int32_t, int32_t, int32_t, int32_t, const uint8_t*) override {}
-    uint32_t name = 1;
-};
-
-RefPtr<TextureHandle> makePlainPage(void*, int32_t w, int32_t h) {
-    RefPtr<PlainPage> page = makeRef<PlainPage>(TextureHandle::pageSideFor(w), TextureHandle::pageSideFor(h));
-    if (!page || !page->allocateCopy()) return nullptr;
-    return page;
-}
-
-RefPtr<Texture> makePlainTexture(void*, int32_t w, int32_t h) { return Texture::place(w, h, &makePlainPage, nullptr); }
 RefPtr<Texture> makeNoTexture(void*, int32_t, int32_t) { return nullptr; }
 
 const uint8_t kPixel[4] = {1, 2, 3, 4};

@@ -9,24 +9,12 @@
 #include "engine/Image.h"
 #include "engine/Sprite2D.h"
 #include "engine/Texture.h"
+#include "tests/support/plain_page.h"
 
 using namespace KelpaEngine;
+using namespace testsupport;
 
 namespace {
-
-class PlainPage : public TextureHandle {
-public:
-    using TextureHandle::TextureHandle;
-    uint32_t* getGLName() override { return &name; }
-    void uploadRegion(int32_t, int32_t, int32_t, int32_t, const uint8_t*) override {}
-    uint32_t name = 1;
-};
-
-RefPtr<TextureHandle> makePlainPage(void*, int32_t w, int32_t h) {
-    RefPtr<PlainPage> page = makeRef<PlainPage>(TextureHandle::pageSideFor(w), TextureHandle::pageSideFor(h));
-    if (!page || !page->allocateCopy()) return nullptr;
-    return page;
-}
 
 RefPtr<Image> imageOf(int32_t w, int32_t h) {
     return Image::fromTexture(Texture::place(w, h, &makePlainPage, nullptr));

@@ -22,12 +22,14 @@
 #include "engine/ios/GraphicsImp.h"
 #include "engine/ios/Paths.h"
 #include "engine/ios/TextureImp.h"
+#include "tests/support/png_fixtures.h"
 
 using namespace KelpaEngine;
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using testsupport::Bytes;
+using testsupport::encodeRgbaPng;
 
 // Reads a block of a GL texture through a framebuffer of our own.
 Bytes readTexture(uint32_t name, int32_t x, int32_t y, int32_t w, int32_t h) {
@@ -57,31 +59,6 @@ uint32_t glNameOf(const RefPtr<Texture>& t) { return *t->getPage()->getGLName();
 
 Bytes readBack(const RefPtr<Texture>& t) {
     return readTexture(glNameOf(t), t->regionX(), t->regionY(), t->getWidth(), t->getHeight());
-}
-
-void appendBytes(png_structp png, png_bytep data, size_t n) {
-    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + n);
-}
-void flushNothing(png_structp) {}
-
-Bytes encodeRgbaPng(int w, int h, const Bytes& rgba) {
-    Bytes out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return {};
-    }
-    png_set_write_fn(png, &out, appendBytes, flushNothing);
-    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    std::vector<png_bytep> rows;
-    for (int y = 0; y < h; ++y) rows.push_back(const_cast<png_bytep>(rgba.data() + size_t(y) * w * 4));
-    png_set_rows(png, info, rows.data());
-    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
 }
 
 void writeFile(const std::string& path, const Bytes& data) {
