@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "host/HostState.h"
 #include "host/MainGLView.h"
 #include "host/Runner.h"
 #include "platform/ns/NSNotificationCenter.h"
@@ -48,6 +49,10 @@ void AppDelegate::applicationDidBecomeActive(UIApplication&) { post("application
 void AppDelegate::applicationWillTerminate(UIApplication&) { post("applicationWillTerminate"); }
 
 void AppDelegate::applicationWillExit(UIApplication&) {
+    // The loop has stopped, so the game must stop too, even if its
+    // terminate notification found no observer yet (a terminate handled in
+    // the same loop pass that first showed the view).
+    hostState().terminateFlag.store(1, std::memory_order_relaxed);
     // The game thread draws through the window's view and reads the
     // controller: both stay until it has ended.
     if (viewController && !viewController->waitForGameThread(kGameThreadExitWaitMs)) {

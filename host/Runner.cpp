@@ -171,10 +171,6 @@ Runner::~Runner() {
 
 void Runner::attach(MainGLView* view, bool hasDisplay) {
     if (view) view->setFrameTap(this);
-    for (const ScriptEvent& e : settings_.script) {
-        guint delay = guint(e.atMs < 0 ? 0 : (e.atMs > 0x7fffffff ? 0x7fffffff : e.atMs));
-        sources_.push_back(g_timeout_add_full(G_PRIORITY_DEFAULT, delay, runEvent, new Scheduled{e}, freeScheduled));
-    }
     if (settings_.timeoutSeconds > 0) {
         sources_.push_back(g_timeout_add(guint(settings_.timeoutSeconds * 1000.0), onTimeLimit, &timedOut_));
     }
@@ -188,8 +184,24 @@ void Runner::attach(MainGLView* view, bool hasDisplay) {
     std::fflush(stdout);
 }
 
+void Runner::scheduleScript() {
+    if (scriptScheduled_ || frames_.load() == 0) return;
+    scriptScheduled_ = true;
+    for (const ScriptEvent& e : settings_.script) {
+        guint delay = guint(e.atMs < 0 ? 0 : (e.atMs > 0x7fffffff ? 0x7fffffff : e.atMs));
+        sources_.push_back(g_timeout_add_full(G_PRIORITY_DEFAULT, delay, runEvent, new Scheduled{e}, freeScheduled));
+    }
+}
+
 void Runner::frameShown(const FrameView& frame) {
     uint64_t n = frames_.fetch_add(1) + 1;
+    if (n == 1 && !settings_.script.empty()) {
+        // The run's own runner, looked up when the block runs: a block left
+        // over after the run finds none.
+        dispatchAsyncMain([]() {
+            if (Runner* r = currentRunner()) r->scheduleScript();
+        });
+    }
     if (!settings_.shotsDir.empty()) {
         last_.presentFrame(frame);
         if (n % uint64_t(settings_.every) == 0) {

@@ -4,8 +4,9 @@
 // headless runner; the headless runner is simply this without a display.
 //
 // Script: one event a line (or ';' between events), '#' starts a comment;
-// times are milliseconds from the start of the run, positions are points
-// in the window:
+// times are milliseconds from the first presented frame (so that start-up
+// time, which varies a lot between machines, does not shift the input
+// against the game), positions are points in the window:
 //   T tap X Y [HOLD_MS]        began, then ended HOLD_MS later (default 80)
 //   T down X Y | T move X Y | T up X Y
 //   T drag X1 Y1 X2 Y2 [MS] [STEPS]   began, STEPS moves over MS, ended
@@ -47,8 +48,8 @@ public:
     explicit Runner(const RunSettings& settings);
     ~Runner() override;
 
-    // Main thread, at launch: taps the view's frames and schedules the
-    // script and the limits on the main loop.
+    // Main thread, at launch: taps the view's frames and schedules the time
+    // limit on the main loop; the script follows the first frame.
     void attach(MainGLView* view, bool hasDisplay);
     // Main thread, after the game thread has ended: writes the last frame
     // ("last.png") and reports.
@@ -61,7 +62,11 @@ public:
     bool hitTimeLimit() const { return timedOut_.load(); }
 
 private:
+    // Main thread, once, after the first frame.
+    void scheduleScript();
+
     RunSettings settings_;
+    bool scriptScheduled_ = false;
     std::atomic<uint64_t> frames_{0};
     std::atomic<int> shots_{0};
     std::atomic<bool> stopPosted_{false};

@@ -1,6 +1,7 @@
 #include "host/ViewController.h"
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "engine/HostBridge.h"
@@ -34,6 +35,15 @@ AdViewMaker& adViewMaker() {
 }
 
 bool isPad() { return UIDevice::currentDevice().userInterfaceIdiom() == UIUserInterfaceIdiom::Pad; }
+
+// When the game thread ends (or cannot start). A game that ended on its own
+// would leave a window with nothing behind it, so the application ends with
+// it; after a terminate the block finds no application and does nothing.
+void endApplicationSoon() {
+    dispatchAsyncMain([]() {
+        if (UIApplication* ui = UIApplication::shared()) ui->terminate();
+    });
+}
 
 }  // namespace
 
@@ -121,6 +131,10 @@ void ViewController::viewDidAppear(bool animated) {
     center.addObserver(this, "applicationDidBecomeActive", [this](const void*) { applicationDidBecomeActive(); });
 
     thread_ = NSThread::detachNewThread([this]() { mThread(); }, "mekko-game");
+    if (!thread_) {
+        std::fprintf(stderr, "mekko: the game thread cannot be started\n");
+        endApplicationSoon();
+    }
 }
 
 bool ViewController::waitForGameThread(int timeoutMs) {
@@ -135,7 +149,10 @@ void ViewController::mThread() {
     seams.platform = s.platform;
     KelpaEngine::RefPtr<KelpaEngine::iOS::ApplicationImp> app =
         KelpaEngine::makeRef<KelpaEngine::iOS::ApplicationImp>(s.appName, seams);
-    if (!app) return;
+    if (!app) {
+        endApplicationSoon();
+        return;
+    }
     CGRect screen = UIScreen::mainScreen().bounds();
     app->setScreenSize(int32_t(screen.size.width), int32_t(screen.size.height));
 
@@ -148,6 +165,7 @@ void ViewController::mThread() {
         if (s.knownApp.load(std::memory_order_relaxed) == app.get()) s.knownApp.store(nullptr, std::memory_order_release);
     }
     app.reset();
+    endApplicationSoon();
 }
 
 void ViewController::adkasaBannerController() {

@@ -1,7 +1,9 @@
 // The window on a GTK display: a fixed-size GtkWindow of the window's size in
 // points times the zoom, one drawing area that paints the view tree with
 // cairo and turns mouse button 1 and touch events into touches in points,
-// and the window's focus, iconify and close events as lifecycle events.
+// and the window's focus, iconify and close events as lifecycle events. A
+// window destroyed from outside (the X window gone) ends the application
+// like a close; both widgets stay referenced until the surface goes.
 #include <gtk/gtk.h>
 
 #include <cmath>
@@ -23,6 +25,7 @@ public:
         gtk_window_set_title(GTK_WINDOW(window_), title.c_str());
         gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
         area_ = gtk_drawing_area_new();
+        g_object_ref_sink(area_);
         const CGRect& f = owner->frame();
         gtk_widget_set_size_request(area_, int(std::lround(f.size.width * zoom)), int(std::lround(f.size.height * zoom)));
         gtk_widget_add_events(area_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_BUTTON1_MOTION_MASK |
@@ -38,18 +41,24 @@ public:
         g_signal_connect(window_, "focus-out-event", G_CALLBACK(onFocusOut), this);
         g_signal_connect(window_, "window-state-event", G_CALLBACK(onWindowState), this);
         g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
+        g_signal_connect(window_, "destroy", G_CALLBACK(onDestroy), this);
     }
 
     ~GtkWindowSurface() override {
         g_signal_handlers_disconnect_by_data(area_, this);
         g_signal_handlers_disconnect_by_data(window_, this);
-        gtk_widget_destroy(window_);
+        if (!destroyed_) gtk_widget_destroy(window_);
+        g_object_unref(area_);
         g_object_unref(window_);
     }
 
-    void show() override { gtk_widget_show_all(window_); }
-    void setNeedsDisplay() override { gtk_widget_queue_draw(area_); }
-    void* nativeWindow() override { return window_; }
+    void show() override {
+        if (!destroyed_) gtk_widget_show_all(window_);
+    }
+    void setNeedsDisplay() override {
+        if (!destroyed_) gtk_widget_queue_draw(area_);
+    }
+    void* nativeWindow() override { return destroyed_ ? nullptr : window_; }
 
 private:
     static gboolean onDraw(GtkWidget*, cairo_t* cr, gpointer data) {
@@ -130,12 +139,18 @@ private:
         return TRUE;  // the window goes at exit, after the game thread
     }
 
+    static void onDestroy(GtkWidget*, gpointer data) {
+        static_cast<GtkWindowSurface*>(data)->destroyed_ = true;
+        if (UIApplication* app = UIApplication::shared()) app->terminate();
+    }
+
     static constexpr int64_t kMouseTouch = 0;
     UIWindow* owner_;
     double zoom_;
     GtkWidget* window_ = nullptr;
     GtkWidget* area_ = nullptr;
     bool mouseDown_ = false;
+    bool destroyed_ = false;
 };
 
 }  // namespace

@@ -72,10 +72,11 @@ void UIApplication::terminate() {
 
 bool UIApplication::openURL(const std::string& url) {
     if (!display_) return false;
-    dispatchAsyncMain([url]() {
+    dispatchAsyncMain([url, title = title_]() {
         GError* error = nullptr;
         if (!g_app_info_launch_default_for_uri(url.c_str(), nullptr, &error)) {
-            std::fprintf(stderr, "mekko: cannot open %s: %s\n", url.c_str(), error ? error->message : "unknown error");
+            std::fprintf(stderr, "%s: cannot open %s: %s\n", title.c_str(), url.c_str(),
+                         error ? error->message : "unknown error");
             g_clear_error(&error);
         }
     });

@@ -172,6 +172,7 @@ struct TestGame {
     std::atomic<int> lastState{-1};
     std::atomic<int> entries{0};
     std::atomic<bool> returned{false};
+    std::atomic<int> pad{-1};
     std::string name;
     int32_t screenW = 0, screenH = 0;
 
@@ -197,8 +198,8 @@ struct TestGame {
     // Game thread: waits for leave to step a frame.
     void waitTurn() {
         std::unique_lock<std::mutex> g(lock);
-        // Bounded: a test that forgets to release lets the game go after 20 s.
-        cond.wait_for(g, std::chrono::seconds(20), [this] { return !gated || permits > 0; });
+        // Bounded: a test that forgets to release lets the game go after 60 s.
+        cond.wait_for(g, std::chrono::seconds(60), [this] { return !gated || permits > 0; });
         if (gated && permits > 0) --permits;
     }
 };
@@ -222,6 +223,7 @@ inline int testGameEntry(RefPtr<Application> app) {
     for (;;) {
         g.waitTurn();
         int32_t s = app->frameStep(16, true);
+        if (auto* imp = dynamic_cast<iOS::ApplicationImp*>(app.get())) g.pad.store(imp->isPad() ? 1 : 0);
         g.lastState.store(s);
         g.frames.fetch_add(1);
         if (s == kStateTerminating) break;
@@ -232,7 +234,8 @@ inline int testGameEntry(RefPtr<Application> app) {
 
 // Runs the main context (the test thread is the main thread) until pred
 // holds or ms pass.
-inline bool runMainUntil(const std::function<bool()>& pred, int ms = 5000) {
+// Generous: sanitizer builds on a loaded machine start threads and GL slowly.
+inline bool runMainUntil(const std::function<bool()>& pred, int ms = 20000) {
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!pred()) {
         if (std::chrono::steady_clock::now() >= until) return false;

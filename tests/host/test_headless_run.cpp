@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -25,10 +27,15 @@ using namespace hosttest;
 
 namespace {
 
+// What the scene saw of the pause, across the run.
+std::atomic<int> gPausedUpdates{0};
+std::atomic<int> gPausedDraws{0};
+
 class MarkerScene : public Scene {
 public:
     int32_t init(Application*) override { return 0; }
     RefPtr<Scene> update(Application* app) override {
+        if (app->getState() == kStatePaused) gPausedUpdates.fetch_add(1);
         if (RefPtr<Pointing> p = app->getPointing()) {
             TouchRecord records[kTouchRecordCapacity];
             int32_t n = p->getCount();
@@ -47,7 +54,8 @@ public:
         invalidate();
         return self();
     }
-    bool draw(Application*, Graphics* g) override {
+    bool draw(Application* app, Graphics* g) override {
+        if (app->getState() == kStatePaused) gPausedDraws.fetch_add(1);
         g->setClearColor(1, 0, 0, 1);
         if (marker_) {
             g->setColor(0, 1, 0, 1);
@@ -95,11 +103,11 @@ protected:
         std::string cmd = "rm -rf '" + dir + "'";
         EXPECT_EQ(std::system(cmd.c_str()), 0);
     }
-    int run(KelpaHost::HostOptions o) {
+    int run(KelpaHost::HostOptions o, KelpaHost::GameEntryFn entry = markerEntry) {
         char arg0[] = "mekko";
         char* argv[] = {arg0, nullptr};
         testing::internal::CaptureStdout();
-        int rc = KelpaHost::hostRun(markerEntry, "mekko", o, 1, argv);
+        int rc = KelpaHost::hostRun(entry, "mekko", o, 1, argv);
         out = testing::internal::GetCapturedStdout();
         return rc;
     }
@@ -111,16 +119,17 @@ TEST_F(HeadlessRun, ScriptedTapShowsInTheWrittenFrames) {
     o.headless = true;
     o.profile = "320x568@2";
     o.documents = dir + "/docs";
-    // The tap comes once the game runs (a tap ended before the first frame
-    // leaves no trace); the run ends by its scripted terminate.
-    o.frames = 100000;
+    // Script times count from the first frame, and the run ends on its frame
+    // count, so the tap lands well inside the run however slow the start.
+    o.frames = 150;
     o.every = 15;
     o.shotsDir = dir + "/shots";
-    o.scriptText = "1000 tap 160 284 200; 2500 terminate";
-    o.timeoutSeconds = 60;
+    o.scriptText = "100 tap 160 284 100";
+    o.timeoutSeconds = 120;
     ASSERT_EQ(run(o), 0) << out;
 
-    for (const char* f : {"/frame-000015.png", "/frame-000030.png", "/last.png"}) {
+    EXPECT_EQ(out.find("time limit reached"), std::string::npos) << out;
+    for (const char* f : {"/frame-000015.png", "/frame-000150.png", "/last.png"}) {
         EXPECT_TRUE(exists(o.shotsDir + f)) << f;
     }
     Picture pic;
@@ -146,20 +155,38 @@ TEST_F(HeadlessRun, ScriptedTapShowsInTheWrittenFrames) {
     EXPECT_LT(ended, closed) << out;
 }
 
-TEST_F(HeadlessRun, ResignAndBecomeActivePauseAndResumeTheFrames) {
+TEST_F(HeadlessRun, LifecycleEventsPauseAndResumeTheGame) {
     KelpaHost::HostOptions o;
     o.headless = true;
     o.documents = dir + "/docs";
-    o.frames = 30;
-    o.scriptText = "150 resign; 600 active";
-    o.timeoutSeconds = 60;
+    // Fewer frames come before the resign and between the foreground and
+    // the activation than this, whatever the machine: the run ends after
+    // the last event.
+    o.frames = 60;
+    o.scriptText = "150 resign; 300 background; 450 foreground; 600 active";
+    o.timeoutSeconds = 120;
+    gPausedUpdates = 0;
+    gPausedDraws = 0;
     ASSERT_EQ(run(o), 0) << out;
-    size_t resign = position(out, "applicationWillResignActive");
-    size_t active = out.find("applicationDidBecomeActive", resign == size_t(-1) ? 0 : resign);
-    EXPECT_NE(resign, size_t(-1)) << out;
-    EXPECT_NE(active, std::string::npos) << out;
-    EXPECT_LT(active, position(out, "applicationWillTerminate")) << out;
-    EXPECT_NE(out.find("frames presented"), std::string::npos) << out;
+    // The five notifications, in order.
+    size_t at = 0;
+    for (const char* name : {"applicationWillResignActive", "applicationDidEnterBackground",
+                             "applicationWillEnterForeground", "applicationDidBecomeActive",
+                             "applicationWillTerminate"}) {
+        size_t p = out.find(name, at);
+        ASSERT_NE(p, std::string::npos) << name << "\n" << out;
+        at = p;
+    }
+    // Paused: the scene kept updating but nothing was drawn; the frame count
+    // was reached only after the game went on again.
+    EXPECT_GT(gPausedUpdates.load(), 0);
+    EXPECT_EQ(gPausedDraws.load(), 0);
+    size_t count = out.find("mekko: ");
+    long long presented = 0;
+    for (; count != std::string::npos; count = out.find("mekko: ", count + 1)) {
+        if (std::sscanf(out.c_str() + count, "mekko: %lld frames presented", &presented) == 1) break;
+    }
+    EXPECT_GE(presented, 60) << out;
 }
 
 TEST_F(HeadlessRun, ScriptedTerminateEndsTheRunEarly) {
@@ -168,8 +195,23 @@ TEST_F(HeadlessRun, ScriptedTerminateEndsTheRunEarly) {
     o.documents = dir + "/docs";
     o.frames = -1;
     o.scriptText = "200 terminate";
-    o.timeoutSeconds = 60;
+    o.timeoutSeconds = 120;
     ASSERT_EQ(run(o), 0) << out;
+    EXPECT_EQ(out.find("time limit reached"), std::string::npos) << out;
+    EXPECT_LT(position(out, "applicationWillTerminate"), position(out, "game thread ended")) << out;
+}
+
+int returningEntry(RefPtr<Application>) { return 0; }
+
+TEST_F(HeadlessRun, AGameThatEndsOnItsOwnEndsTheRun) {
+    KelpaHost::HostOptions o;
+    o.headless = true;
+    o.documents = dir + "/docs";
+    o.frames = -1;
+    o.timeoutSeconds = 120;
+    // Nothing was presented, which a run without a screen reports; the run
+    // did not sit out its time limit.
+    EXPECT_EQ(run(o, returningEntry), 1) << out;
     EXPECT_EQ(out.find("time limit reached"), std::string::npos) << out;
     EXPECT_LT(position(out, "applicationWillTerminate"), position(out, "game thread ended")) << out;
 }

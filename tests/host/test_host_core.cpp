@@ -46,7 +46,7 @@ protected:
         if (vc) {
             post("applicationWillTerminate");
             game().release();
-            EXPECT_TRUE(vc->waitForGameThread(10000));
+            EXPECT_TRUE(vc->waitForGameThread(30000));
             KelpaPlatform::drainMainQueue(500);
             vc.reset();
         }
@@ -74,17 +74,26 @@ protected:
         game().allow(n);
         return runMainUntil([&] { return game().frames.load() >= target; });
     }
-    // The resign-active handler, bounded: true when it returned within ms.
-    bool resignReturnsWithin(int ms) {
-        auto done = std::async(std::launch::async, [this] { vc->applicationWillResignActive(); });
+    // The resign-active handler on its own thread (the test thread must stay
+    // free to fail); finishResign bounds the wait and always lets it end.
+    std::future<void> startResign() {
+        return std::async(std::launch::async, [this] { vc->applicationWillResignActive(); });
+    }
+    static bool finishResign(std::future<void>& done, int ms) {
         bool ok = done.wait_for(std::chrono::milliseconds(ms)) == std::future_status::ready;
         if (!ok) {
-            // Let it end so the test can finish.
+            // The terminate flag ends any wait.
             hostState().terminateFlag.store(1);
             game().release();
             done.wait();
         }
         return ok;
+    }
+    // For the cases that must not wait: a generous bound, since a handler
+    // that waits wrongly would wait for ever.
+    bool resignReturnsWithin(int ms) {
+        auto done = startResign();
+        return finishResign(done, ms);
     }
     KelpaPlatform::UITouchSet touchAt(double x, double y) {
         KelpaPlatform::UITouch t;
@@ -140,14 +149,28 @@ INSTANTIATE_TEST_SUITE_P(Profiles, HostLayout,
                                            // Pad: a 9:16 strip centred, trunc((768 - 576) / 2).
                                            LayoutCase{"768x1024@2", 96, 576, 974}));
 
-TEST_F(HostCore, GameThreadMakesTheNamedApplicationWithTheScreenSize) {
+struct ScreenCase {
+    const char* profile;
+    int32_t w, h;
+    int pad;
+};
+
+class HostScreen : public HostCore, public ::testing::WithParamInterface<ScreenCase> {};
+
+TEST_P(HostScreen, GameThreadMakesTheNamedApplicationWithTheScreenAndIdiom) {
+    const ScreenCase& c = GetParam();
+    KelpaPlatform::setCurrentScreenProfile(*KelpaPlatform::findScreenProfile(c.profile));
     startGame();
     ASSERT_TRUE(waitFrames(1));
+    EXPECT_EQ(game().pad.load(), c.pad);
     std::lock_guard<std::mutex> l(game().lock);
     EXPECT_EQ(game().name, "mekko");
-    EXPECT_EQ(game().screenW, 375);
-    EXPECT_EQ(game().screenH, 667);
+    EXPECT_EQ(game().screenW, c.w);
+    EXPECT_EQ(game().screenH, c.h);
 }
+
+INSTANTIATE_TEST_SUITE_P(Screens, HostScreen,
+                         ::testing::Values(ScreenCase{"375x667@2", 375, 667, 0}, ScreenCase{"768x1024@2", 768, 1024, 1}));
 
 TEST_F(HostCore, PendingTouchIsDeliveredOnceAndLaterTouchesReplaceIt) {
     KelpaPlatform::setCurrentScreenProfile(*KelpaPlatform::findScreenProfile("320x568@2"));
@@ -203,14 +226,19 @@ TEST_F(HostCore, AdTapPausesOnTheNextFrameAndBecomingActiveResumes) {
 }
 
 TEST_F(HostCore, ResignActiveWaitsUntilTheGameHasPaused) {
+    game().gate();
     startGame();
-    ASSERT_TRUE(waitFrames(2));
-    ASSERT_TRUE(resignReturnsWithin(5000));
-    // The frame step had paused the audio before the wait let go.
-    EXPECT_EQ(platform.pauses.load(), 1);
+    ASSERT_TRUE(stepFrames(2));
+    auto done = startResign();
+    // The game is held between frames: the handler must still be waiting.
+    EXPECT_EQ(done.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    EXPECT_EQ(platform.pauses.load(), 0);
     EXPECT_EQ(hostState().suspendFlag.load(), 1);
-    ASSERT_TRUE(waitFrames(1));
-    EXPECT_EQ(game().lastState.load(), 1);
+    // One frame step sees the flag, pauses, and lets the handler go.
+    game().allow(1);
+    ASSERT_TRUE(finishResign(done, 20000));
+    EXPECT_EQ(platform.pauses.load(), 1);
+    ASSERT_TRUE(runMainUntil([] { return game().lastState.load() == 1; }));
 }
 
 TEST_F(HostCore, ResignActiveReturnsAtOnceWhenAlreadyPaused) {
@@ -221,15 +249,15 @@ TEST_F(HostCore, ResignActiveReturnsAtOnceWhenAlreadyPaused) {
     ASSERT_TRUE(stepFrames(1));
     ASSERT_EQ(game().lastState.load(), 1);
     // No further frame is allowed: the wait must not need one.
-    EXPECT_TRUE(resignReturnsWithin(2000));
+    EXPECT_TRUE(resignReturnsWithin(10000));
 }
 
 TEST_F(HostCore, ResignActiveBeforeTheFirstFrameReturnsAtOnce) {
     makeController();
-    EXPECT_TRUE(resignReturnsWithin(2000));  // no game thread at all
+    EXPECT_TRUE(resignReturnsWithin(10000));  // no game thread at all
     game().gate();
     vc->viewDidAppear(false);
-    EXPECT_TRUE(resignReturnsWithin(2000));  // thread started, no frame yet
+    EXPECT_TRUE(resignReturnsWithin(10000));  // thread started, no frame yet
     EXPECT_EQ(hostState().suspendFlag.load(), 1);
 }
 
@@ -240,16 +268,19 @@ TEST_F(HostCore, ResignActiveAfterTerminateReturnsAtOnce) {
     post("applicationWillTerminate");
     // The game thread is held: its state never goes to paused, and the wait
     // must end on the terminate flag.
-    EXPECT_TRUE(resignReturnsWithin(2000));
+    EXPECT_TRUE(resignReturnsWithin(10000));
 }
 
 TEST_F(HostCore, ResignActiveAfterTheGameThreadEndedReturnsAtOnce) {
     startGame();
     ASSERT_TRUE(waitFrames(1));
     post("applicationWillTerminate");
-    ASSERT_TRUE(vc->waitForGameThread(5000));
+    ASSERT_TRUE(vc->waitForGameThread(20000));
     EXPECT_EQ(hostState().knownApp.load(), nullptr);
-    EXPECT_TRUE(resignReturnsWithin(2000));
+    // The application is gone; the terminate flag is put back so that only
+    // the missing application can end the wait.
+    hostState().terminateFlag.store(0);
+    EXPECT_TRUE(resignReturnsWithin(10000));
 }
 
 TEST_F(HostCore, BannerBlocksAddAndStartOrStopAndRemoveOnlyOnAChange) {
@@ -375,7 +406,7 @@ TEST_F(HostCore, TerminateEndsTheGameEntryAndTheThread) {
     ASSERT_TRUE(waitFrames(2));
     EXPECT_EQ(platform.audioAlive.load(), 1);
     post("applicationWillTerminate");
-    ASSERT_TRUE(vc->waitForGameThread(5000));
+    ASSERT_TRUE(vc->waitForGameThread(20000));
     EXPECT_TRUE(game().returned.load());
     EXPECT_EQ(game().lastState.load(), 3);
     // The application and its objects went with the thread.
@@ -430,6 +461,18 @@ INSTANTIATE_TEST_SUITE_P(
                       UrlCase{"https://exa mple.com", false}, UrlCase{"https://example.com/\nx", false},
                       UrlCase{"https://example.com/%zz", false}, UrlCase{"example.com", false},
                       UrlCase{"", false}, UrlCase{nullptr, false}));
+
+TEST(HostPrinting, PrintedURLsAndTextsStayOnTheirOwnLine) {
+    PrintingServices printing;
+    testing::internal::CaptureStdout();
+    printing.refusedURL("file:///x\nopen url: https://evil.example");
+    printing.presentShareSheet(ShareService::Twitter, "a\tb", nullptr);
+    printing.openURL("https://example.com/");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "refused url: file:///x\\x0aopen url: https://evil.example\n"
+              "share twitter: a\\x09b\n"
+              "open url: https://example.com/\n");
+}
 
 TEST(HostShare, WebSharePagesCarryTheTextEncoded) {
     EXPECT_EQ(shareWebURL(ShareService::Twitter, "a b&c=d #x\xe3\x81\x82"),

@@ -1,7 +1,8 @@
 // The desktop host under a real X display: the mekko program opens its
 // window, a scripted click (xdotool) lands in the game, a screenshot of the
 // window (ImageMagick's import) shows the scene with the tap marker, and
-// SIGTERM ends it by the terminate path.
+// SIGTERM ends it by the terminate path; so does the window destroyed from
+// outside.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -105,14 +106,21 @@ protected:
         return readPicture(png, pic);
     }
 
+    // The program's window id, once it is on screen ("" when it never came).
+    std::string findWindow() {
+        std::string wid =
+            runCapture("timeout 20 xdotool search --sync --onlyvisible --name '^mekko$' 2>/dev/null | head -1");
+        while (!wid.empty() && (wid.back() == '\n' || wid.back() == ' ')) wid.pop_back();
+        return wid;
+    }
+
     std::string binary, dir;
     pid_t pid = -1;
 };
 
 TEST_F(DesktopWindow, OpensShowsTheSceneTakesAClickAndEndsOnSigterm) {
     start();
-    std::string wid = runCapture("timeout 20 xdotool search --sync --onlyvisible --name '^mekko$' 2>/dev/null | head -1");
-    while (!wid.empty() && (wid.back() == '\n' || wid.back() == ' ')) wid.pop_back();
+    std::string wid = findWindow();
     ASSERT_FALSE(wid.empty()) << readFile(dir + "/out.txt");
 
     // The window is the 320 x 480 point screen at zoom 1, and shows frames.
@@ -148,6 +156,35 @@ TEST_F(DesktopWindow, OpensShowsTheSceneTakesAClickAndEndsOnSigterm) {
     ASSERT_NE(term, std::string::npos) << out;
     EXPECT_LT(term, ended) << out;
     EXPECT_LT(ended, closed) << out;
+}
+
+// The window destroyed from outside (not a close asked of the program):
+// the program ends by the terminate path instead of running on without a
+// window, and lets go of the widgets that went with it cleanly.
+TEST_F(DesktopWindow, AWindowDestroyedFromOutsideEndsTheProgram) {
+    start();
+    std::string wid = findWindow();
+    ASSERT_FALSE(wid.empty()) << readFile(dir + "/out.txt");
+    bool shown = false;
+    Picture pic;
+    for (int i = 0; i < 40 && !shown; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        shown = screenshot(wid, &pic) && pic.rgb(160, 40) != 0;
+    }
+    ASSERT_TRUE(shown) << readFile(dir + "/out.txt");
+
+    ASSERT_EQ(std::system(("xdotool windowclose " + wid).c_str()), 0);
+    EXPECT_EQ(waitExit(30000), 0);
+    std::string out = readFile(dir + "/out.txt");
+    size_t term = out.find("applicationWillTerminate");
+    size_t ended = out.find("game thread ended");
+    size_t closed = out.find("window closed");
+    ASSERT_NE(term, std::string::npos) << out;
+    EXPECT_LT(term, ended) << out;
+    EXPECT_LT(ended, closed) << out;
+    EXPECT_EQ(out.find("time limit reached"), std::string::npos) << out;
+    EXPECT_EQ(out.find("CRITICAL"), std::string::npos) << out;
+    EXPECT_EQ(out.find("invalid"), std::string::npos) << out;
 }
 
 }  // namespace
