@@ -47,18 +47,20 @@ int32_t ApplicationImp::frameStep(int32_t ms, bool pace) {
     int64_t now = clock_->nowMs();
     int64_t sleep = ms;
     if (pace && hasStamp_) {
-        // The stamp is taken before the sleep, so the time since the previous
-        // call includes the previous sleep. A clock that went back counts as
-        // no time passed rather than as a long sleep.
+        // The stamp is taken when the previous sleep ended, so only the
+        // frame's own work is taken off the target and frames come every
+        // `ms`. (Stamping before the sleep would count the previous sleep
+        // too and alternate 1 ms and 15 ms sleeps: twice the frame rate.)
+        // A clock that went back counts as no time passed.
         int64_t elapsed = now - lastStamp_;
         if (elapsed < 0) elapsed = 0;
         sleep = int64_t(ms) - elapsed;
         if (sleep < 1) sleep = 1;
     }
-    lastStamp_ = now;
-    hasStamp_ = true;
 
     hook().frameHook(this, int32_t(sleep));
+    lastStamp_ = clock_->nowMs();
+    hasStamp_ = true;
 
     int32_t state = getState();
     state_ = uint32_t(state);

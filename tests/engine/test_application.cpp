@@ -52,6 +52,15 @@ TEST(FramePacer, SleepsTheTargetLessTheTimeSinceThePreviousCall) {
     }
 }
 
+TEST(FramePacer, FramesComeEveryTargetWhateverTheWork) {
+    FakeWorld w;  // the host sleeps by moving the clock
+    for (int64_t work : {3, 3, 3, 10, 0, 20, 3}) {
+        w.app->frameStep(16, true);
+        w.clock.t += work;
+    }
+    EXPECT_EQ(w.host.sleeps, (std::vector<int32_t>{16, 13, 13, 13, 6, 16, 1}));
+}
+
 TEST(FramePacer, AClockGoingBackNeitherFreezesNorRaces) {
     FakeWorld w;
     w.host.advanceClock = false;
