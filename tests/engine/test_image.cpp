@@ -29,7 +29,7 @@ struct Rgba {
 
 struct ColourCase {
     const char* name;
-    PngSpec spec;
+    PngLayout layout;
     std::vector<Rgba> want;  // row by row
 };
 
@@ -51,7 +51,7 @@ ColourCase rgbCase(bool alpha, bool sixteen, bool interlaced, int w, int h) {
             }
             c.want.push_back({v[0], v[1], v[2], alpha ? v[3] : uint8_t(255)});
         }
-        c.spec.rows.push_back(row);
+        c.layout.rows.push_back(row);
     }
     return c;
 }
@@ -90,7 +90,7 @@ std::vector<ColourCase> colourCases() {
                 row.push_back(v);
                 c.want.push_back({v, v, v, 255});
             }
-            c.spec.rows.push_back(row);
+            c.layout.rows.push_back(row);
         }
         cases.push_back(c);
     }
@@ -108,13 +108,13 @@ std::vector<ColourCase> colourCases() {
     }
     {
         ColourCase c{"gray alpha", {2, 2, PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, {}, {}, {}, -1}, {}};
-        c.spec.rows = {{10, 0, 20, 50}, {30, 128, 40, 255}};
+        c.layout.rows = {{10, 0, 20, 50}, {30, 128, 40, 255}};
         c.want = {{10, 10, 10, 0}, {20, 20, 20, 50}, {30, 30, 30, 128}, {40, 40, 40, 255}};
         cases.push_back(c);
     }
     {
         ColourCase c{"gray alpha 16-bit", {1, 2, PNG_COLOR_TYPE_GRAY_ALPHA, 16, false, {}, {}, {}, -1}, {}};
-        c.spec.rows = {{0x12, 0x34, 0xAB, 0xCD}, {0xFF, 0x00, 0x01, 0xFF}};
+        c.layout.rows = {{0x12, 0x34, 0xAB, 0xCD}, {0xFF, 0x00, 0x01, 0xFF}};
         c.want = {{0x12, 0x12, 0x12, 0xAB}, {0xFF, 0xFF, 0xFF, 0x01}};
         cases.push_back(c);
     }
@@ -256,12 +256,12 @@ TEST(ImageRegistry, StoredPixelsReachThePage) {
 TEST(PngDecode, ColourTypesDecodeToRgba) {
     for (const ColourCase& c : colourCases()) {
         SCOPED_TRACE(c.name);
-        Bytes file = encodePng(c.spec);
+        Bytes file = encodePng(c.layout);
         ASSERT_FALSE(file.empty());
         Decoded d = decode(file);
         ASSERT_TRUE(d.ok);
-        EXPECT_EQ(d.w, c.spec.width);
-        EXPECT_EQ(d.h, c.spec.height);
+        EXPECT_EQ(d.w, c.layout.width);
+        EXPECT_EQ(d.h, c.layout.height);
         ASSERT_EQ(d.px.size(), c.want.size());
         for (size_t i = 0; i < c.want.size(); ++i) {
             const Rgba& g = d.px[i];
@@ -298,9 +298,9 @@ TEST(BmpDecode, BottomRowFirstAndBgrToRgb) {
 
 TEST(ImageDecode, BrokenAndTruncatedFilesAreRefusedWithoutLeaks) {
     ColourCase rgba = rgbCase(true, false, false, 8, 8);
-    const Bytes png = encodePng(rgba.spec);
+    const Bytes png = encodePng(rgba.layout);
     ColourCase inter = rgbCase(false, false, true, 9, 7);
-    const Bytes interlaced = encodePng(inter.spec);
+    const Bytes interlaced = encodePng(inter.layout);
     ASSERT_FALSE(png.empty());
 
     std::vector<std::pair<std::string, Bytes>> bad;
@@ -319,7 +319,7 @@ TEST(ImageDecode, BrokenAndTruncatedFilesAreRefusedWithoutLeaks) {
     }
     {
         // A header promising 60000 x 60000 over a few bytes of data.
-        PngSpec s{1, 1, PNG_COLOR_TYPE_RGBA, 8, false, {{1, 2, 3, 4}}, {}, {}, -1};
+        PngLayout s{1, 1, PNG_COLOR_TYPE_RGBA, 8, false, {{1, 2, 3, 4}}, {}, {}, -1};
         Bytes bomb = encodePng(s);
         bomb[16] = 0, bomb[17] = 0, bomb[18] = 0xEA, bomb[19] = 0x60;  // width, big-endian
         bomb[20] = 0, bomb[21] = 0, bomb[22] = 0xEA, bomb[23] = 0x60;  // height

@@ -11,7 +11,7 @@ namespace testsupport {
 
 using Bytes = std::vector<uint8_t>;
 
-struct PngSpec {
+struct PngLayout {
     int width;
     int height;
     int colorType;
@@ -31,7 +31,7 @@ inline void appendPngBytes(png_structp png, png_bytep data, size_t n) {
 inline void flushNothing(png_structp) {}
 
 // Empty on failure.
-inline Bytes encodePng(const PngSpec& s) {
+inline Bytes encodePng(const PngLayout& s) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -61,7 +61,7 @@ inline Bytes encodePng(const PngSpec& s) {
 
 // An 8-bit RGBA PNG of tightly packed rows.
 inline Bytes encodeRgbaPng(int w, int h, const Bytes& rgba) {
-    PngSpec s{w, h, PNG_COLOR_TYPE_RGBA, 8, false, {}, {}, {}, -1};
+    PngLayout s{w, h, PNG_COLOR_TYPE_RGBA, 8, false, {}, {}, {}, -1};
     for (int y = 0; y < h; ++y)
         s.rows.emplace_back(rgba.begin() + ptrdiff_t(y) * w * 4, rgba.begin() + ptrdiff_t(y + 1) * w * 4);
     return encodePng(s);
