@@ -13,7 +13,9 @@ class Pointing;
 namespace iOS {
 
 // Makes the GL graphics object and runs its createResources (context,
-// framebuffer, shader programs); null when that fails.
+// framebuffer, shader programs). Null only when the object cannot be made:
+// a set-up that fails leaves an object that draws nothing and tries again
+// on the next restore.
 RefPtr<Graphics> createGraphicsImp(Application* app);
 // Pause and resume of the GL resources (releaseContext / restoreContext).
 void releaseGraphicsContext(Graphics* graphics);
