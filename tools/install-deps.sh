@@ -5,7 +5,7 @@ SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
-$SUDO apt-get install -y --no-install-recommends \
+$SUDO apt-get install -y \
   build-essential cmake pkg-config ca-certificates \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libegl1 libgles2 \
