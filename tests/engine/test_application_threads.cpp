@@ -122,10 +122,12 @@ TEST(GameThread, PauseResumeTouchesAndTerminateAcrossThreads) {
     int before = updates.load();
     EXPECT_TRUE(waitFor([&] { return updates.load() >= before + 2; }));  // updates go on
 
+    // The previous state is stored after the restore and the resume, so
+    // waiting on it sees both.
     host.suspend = 0;
-    EXPECT_TRUE(waitFor([&] { return platform.restored.load() == 1; }));
+    EXPECT_TRUE(waitFor([&] { return known->previousState() == 0; }));
+    EXPECT_EQ(platform.restored.load(), 1);
     EXPECT_EQ(platform.resumed.load(), 1);
-    EXPECT_EQ(known->previousState(), 0u);
 
     host.terminate = 1;
     bool ended = waitFor([&] { return finished.load(); });
