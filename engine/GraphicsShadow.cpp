@@ -125,11 +125,12 @@ int GraphicsShadow::setColor(float r, float g, float b, float a) {
     return 0;
 }
 
-int GraphicsShadow::recordImage(int dx, int dy, int dw, int dh, int sx, int sy, int sw, int sh,
-                                Image* image) {
-    if (!image) return 0;
-    auto* p = static_cast<DrawImagePayload*>(appendCommand(OpDrawImage, kCommandPayloadSizes[OpDrawImage]));
-    if (!p) return 0;
+namespace {
+
+// The two rectangles and the image reference of an image or masked draw,
+// written into raw command storage.
+template <class Payload>
+void fillImagePayload(Payload* p, int dx, int dy, int dw, int dh, int sx, int sy, int sw, int sh, Image* image) {
     p->dx = dx;
     p->dy = dy;
     p->dw = dw;
@@ -140,6 +141,15 @@ int GraphicsShadow::recordImage(int dx, int dy, int dw, int dh, int sx, int sy, 
     p->sh = sh;
     new (&p->image) RefPtr<Image>();
     p->image.assign(image);
+}
+
+}  // namespace
+
+int GraphicsShadow::recordImage(int dx, int dy, int dw, int dh, int sx, int sy, int sw, int sh,
+                                Image* image) {
+    if (!image) return 0;
+    auto* p = static_cast<DrawImagePayload*>(appendCommand(OpDrawImage, kCommandPayloadSizes[OpDrawImage]));
+    if (p) fillImagePayload(p, dx, dy, dw, dh, sx, sy, sw, sh, image);
     return 0;
 }
 
@@ -175,17 +185,8 @@ int GraphicsShadow::drawMaskedRect(int dx, int dy, int dw, int dh, int sx, int s
     if (!image || !mask) return 0;
     auto* p = static_cast<DrawMaskedPayload*>(appendCommand(OpDrawMasked, kCommandPayloadSizes[OpDrawMasked]));
     if (!p) return 0;
-    p->dx = dx;
-    p->dy = dy;
-    p->dw = dw;
-    p->dh = dh;
-    p->sx = sx;
-    p->sy = sy;
-    p->sw = sw;
-    p->sh = sh;
-    new (&p->image) RefPtr<Image>();
+    fillImagePayload(p, dx, dy, dw, dh, sx, sy, sw, sh, image);
     new (&p->mask) RefPtr<Image>();
-    p->image.assign(image);
     p->mask.assign(mask);
     return 0;
 }
