@@ -28,7 +28,7 @@ public:
         int32_t program, vPosition, vTexCoord, vColor, mProjection, mCoodinate;
     };
     struct MaskedProgram {
-        int32_t program, vPosition, vTexCoord, vColor, mProjection, mCoodinate, tex, mask;
+        int32_t program, vPosition, vTexCoord, vMaskCoord, vColor, mProjection, mCoodinate, tex, mask;
     };
 
     explicit GraphicsOpenGL(Application* app);

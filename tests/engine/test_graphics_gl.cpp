@@ -250,19 +250,28 @@ TEST_F(DrawTest, AlphaTintsTexturedDrawsOverWhatIsBelow) {
 }
 
 TEST_F(DrawTest, TheMaskKeepsWhereItsRedChannelIsSet) {
-    // The mask is sampled at the image's texture coordinates: each fills a
-    // page of its own here, so both sit at their page's origin.
-    RefPtr<Image> image = solidImage(graphics.get(), 128, 128, kGreen);
-    RefPtr<Image> mask = makeImage(graphics.get(), 128, 128, [](int32_t x, int32_t) { return x < 64 ? kRed : kBlack; });
-    ASSERT_NE(image->getTexture()->getPage(), mask->getTexture()->getPage());
-    graphics->setClearColor(0, 0, 1, 1);
-    graphics->drawMasked(100, 100, 128, 128, image, mask);
-    present();
-    EXPECT_PIXEL(kGreen, at(110, 200));
-    EXPECT_PIXEL(kGreen, at(160, 120));
-    EXPECT_PIXEL(kBlue, at(170, 200));
-    EXPECT_PIXEL(kBlue, at(220, 220));
-    EXPECT_PIXEL(kBlue, at(90, 200));
+    // The image fills a page of its own, at the page's origin; the mask sits
+    // at its page's origin too, or below another picture of its page, where
+    // the image's coordinates would find that picture instead.
+    for (bool maskBelowAnother : {false, true}) {
+        SCOPED_TRACE(maskBelowAnother ? "mask below another picture" : "mask at its page's origin");
+        RefPtr<Image> image = solidImage(graphics.get(), 128, 128, kGreen);
+        RefPtr<Image> before = maskBelowAnother ? solidImage(graphics.get(), 200, 40, kWhite) : nullptr;
+        RefPtr<Image> mask = makeImage(graphics.get(), 128, 64, [](int32_t x, int32_t) { return x < 64 ? kRed : kBlack; });
+        ASSERT_NE(image->getTexture()->getPage(), mask->getTexture()->getPage());
+        EXPECT_EQ(maskBelowAnother ? 40 : 0, mask->getTexture()->regionY());
+        graphics->setClearColor(0, 0, 1, 1);
+        graphics->drawMasked(100, 100, 128, 64, image, mask);
+        present();
+        for (int y : {104, 130, 160}) {
+            EXPECT_PIXEL(kGreen, at(110, y)) << y;
+            EXPECT_PIXEL(kGreen, at(160, y)) << y;
+            EXPECT_PIXEL(kBlue, at(170, y)) << y;
+            EXPECT_PIXEL(kBlue, at(220, y)) << y;
+        }
+        EXPECT_PIXEL(kBlue, at(90, 130));
+        EXPECT_PIXEL(kBlue, at(110, 170));
+    }
 }
 
 TEST_F(DrawTest, AfterAMaskedDrawTheImagesPageIsTheBoundOne) {
