@@ -175,8 +175,23 @@ void drawArrays(GLenum mode, GLint positionLoc, GLint size, const float* positio
 
 GraphicsOpenGL::GraphicsOpenGL(Application* app) : GraphicsShadow(app) {}
 
-bool GraphicsOpenGL::hasContext() const {
-    return contextReady_ && KelpaPlatform::hostGLIsCurrentFor(hostOwner());
+bool GraphicsOpenGL::hasContext() {
+    if (!contextReady_) return false;
+    if (KelpaPlatform::hostGLIsCurrentFor(hostOwner())) return true;
+    loseContext();
+    return false;
+}
+
+void GraphicsOpenGL::loseContext() {
+    // Another graphics object's set-up took the view and dropped our
+    // context: the names our pages hold are now numbers of the new one, and
+    // deleting or binding them would hit its textures.
+    contextReady_ = false;
+    framebufferReleased_ = false;
+    destroyed_.invoke(this);
+    solid_ = SolidProgram{};
+    textured_ = TexturedProgram{};
+    masked_ = MaskedProgram{};
 }
 
 GraphicsOpenGL::~GraphicsOpenGL() { notifyGone(); }
@@ -328,7 +343,7 @@ int GraphicsOpenGL::createResources() {
 int GraphicsOpenGL::readPixels(void* buffer, int x, int y, int w, int h) {
     if (!buffer || w <= 0 || h <= 0 || w > (1 << 15) || h > (1 << 15)) return 0;
     size_t rowBytes = size_t(w) * 4;
-    if (!hasContext()) {
+    if (!canDraw()) {
         std::memset(buffer, 0, rowBytes * size_t(h));
         return 0;
     }
@@ -357,7 +372,7 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
     CommandBuffer* buffer = cursor->buffer;
     // Without a context there is nothing to draw into; the commands still
     // count as run.
-    if (!hasContext() || !app_) {
+    if (!canDraw() || !app_) {
         cursor->position = buffer->used;
         return 0;
     }

@@ -131,10 +131,12 @@ TEST_F(TextureGL, TexturesSurviveReleaseAndRestoreOfTheContext) {
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         imp_->releaseContext();
-        EXPECT_EQ(glNameOf(a), TextureHandle::kNoGLName) << "names die with their context";
+        // The pause keeps the context and the pages' textures in it.
+        EXPECT_TRUE(glIsTexture(glNameOf(a)));
         // Updated while paused: the RGBA copy keeps it for the restore.
         pc = pattern(30, 30, uint8_t(40 + round));
         c->update(pc.data());
+        EXPECT_EQ(readBack(c), pc);
         ASSERT_EQ(imp_->restoreContext(), 1);
         for (const RefPtr<Texture>* t : {&a, &b, &c}) {
             ASSERT_NE(glNameOf(*t), TextureHandle::kNoGLName);
@@ -245,6 +247,17 @@ TEST_F(ImageFilesGL, LoadSharesALiveImageAndDecodesAgainAfterItIsGone) {
     EXPECT_EQ(sprite->x, 30);
     EXPECT_EQ(sprite->width, 5);
     EXPECT_EQ(sprite->anchor, 0x11u);
+}
+
+TEST_F(ImageFilesGL, AnImageLoadedWhilePausedIsThereAfterTheResume) {
+    imp_->releaseContext();
+    RefPtr<Image> coin = Image::load(graphics_.get(), "main_coin.png");
+    ASSERT_TRUE(coin);
+    RefPtr<Sprite2D> sprite = Sprite2D::create(graphics_.get(), 0, 0, "main_coin.png", 0);
+    ASSERT_TRUE(sprite);
+    ASSERT_EQ(imp_->restoreContext(), 1);
+    ASSERT_NE(glNameOf(coin->texture), TextureHandle::kNoGLName);
+    EXPECT_EQ(readBack(coin->texture), coin_);
 }
 
 TEST_F(ImageFilesGL, UnreadableFilesGiveNullAndRegisterNothing) {
