@@ -82,6 +82,7 @@ int SoundImp::play(int kind, int loop) {
         }
     }
     playing_.store(1, std::memory_order_relaxed);
+    played_.store(1, std::memory_order_relaxed);
     systemPaused_.store(0, std::memory_order_relaxed);
     paused_.store(0, std::memory_order_relaxed);
     return 0;
@@ -99,11 +100,15 @@ void SoundImp::pause() {
 }
 
 void SoundImp::resume() {
-    if (muted(kind())) return;
+    // A scene resumes its sounds after a suspension whether or not it played
+    // them: one never played (music off, say) must stay silent.
+    if (!played_.load(std::memory_order_relaxed) || muted(kind())) return;
     if (source_) {
         AlContextScope scope(context());
         if (scope.ok()) alSourcePlay(source_);
     }
+    // Whatever resume starts, stop must be able to end.
+    playing_.store(1, std::memory_order_relaxed);
     paused_.store(0, std::memory_order_relaxed);
 }
 

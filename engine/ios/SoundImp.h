@@ -68,6 +68,8 @@ protected:
     std::atomic<uint8_t> systemPaused_{0};
     std::atomic<uint8_t> playing_{0};
     std::atomic<uint8_t> paused_{0};
+    // Set by the first play that was not refused: resume starts nothing before.
+    std::atomic<uint8_t> played_{0};
     std::atomic<int> kind_{0};
     std::atomic<int> loop_{0};
     ALuint buffer_ = 0;

@@ -117,6 +117,36 @@ TEST_F(AudioTest, MutedMusicDoesNotResumeEither) {
     EXPECT_EQ(state(s), AL_INITIAL);
 }
 
+TEST_F(AudioTest, ResumeStartsOnlyWhatWasPlayedAndStopEndsWhatItStarted) {
+    // Never played, or only refused while muted: nothing starts.
+    RefPtr<Sound> never = longSound(audio_);
+    never->resume();
+    EXPECT_EQ(state(never), AL_INITIAL);
+    EXPECT_FALSE(never->isPlaying());
+
+    // With music off a scene does not play its tune; its resume after a
+    // suspension must not start it either, not even once music is back on.
+    audio_->setBGMOff(1);
+    RefPtr<Sound> tune = longSound(audio_);
+    tune->play(1, -1);
+    tune->resume();
+    EXPECT_EQ(state(tune), AL_INITIAL);
+    audio_->setBGMOff(0);
+    tune->resume();
+    EXPECT_EQ(state(tune), AL_INITIAL);
+    EXPECT_FALSE(tune->isPlaying());
+
+    // Played and stopped: resume starts it again, and it is playing for stop.
+    tune->play(1, -1);
+    tune->stop();
+    tune->resume();
+    EXPECT_EQ(state(tune), AL_PLAYING);
+    EXPECT_TRUE(tune->isPlaying());
+    tune->stop();
+    EXPECT_EQ(state(tune), AL_STOPPED);
+    EXPECT_FALSE(tune->isPlaying());
+}
+
 TEST_F(AudioTest, PauseResumeStopAndSystemPause) {
     RefPtr<Sound> s = longSound(audio_);
     SoundImp* si = imp(s);
