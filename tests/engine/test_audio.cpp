@@ -14,6 +14,7 @@
 #include "engine/ios/Factories.h"
 #include "engine/ios/SoundImp.h"
 #include "tests/engine/audio_test_util.h"
+#include "tests/support/stderr_capture.h"
 
 using namespace audiotest;
 using KelpaEngine::Audio;
@@ -224,12 +225,33 @@ TEST_F(AudioTest, WavFormatsAreQueuedAtTheirOwnRate) {
     }
 }
 
-TEST_F(AudioTest, UnloadableSoundsExistAndStaySilent) {
+TEST_F(AudioTest, UnloadableSoundsExistStaySilentAndAreReportedOnce) {
     folder_.write("float.wav", riff(chunk("fmt ", fmtPayload(3, 1, 22050, 32)) + chunk("data", ramp(64))));
     folder_.write("cut.wav", simpleWav(100).substr(0, 30));
-    for (const char* name : {"missing.wav", "float.wav", "cut.wav", ""}) {
-        SCOPED_TRACE(name);
-        RefPtr<Sound> s = audio_->createSound(2, name, 0, true);
+    folder_.write("text.wav", "hello\n");
+    const struct {
+        const char* name;
+        const char* reason;  // empty: no asset, nothing reported
+    } cases[] = {
+        {"missing.wav", "not found"},
+        {"float.wav", "not integer PCM"},
+        {"cut.wav", "cut short"},
+        {"text.wav", "too short for a WAV"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::StderrCapture capture;
+        RefPtr<Sound> s = audio_->createSound(2, c.name, 0, true);
+        RefPtr<Sound> again = audio_->createSound(2, c.name, 0, true);
+        std::vector<std::string> lines = capture.lines();
+        std::vector<std::string> reports = testsupport::brokenAssetLines(lines, c.name);
+        if (*c.reason) {
+            ASSERT_EQ(1u, reports.size()) << testing::PrintToString(lines);
+            EXPECT_NE(std::string::npos, reports[0].find(c.reason)) << reports[0];
+        } else {
+            EXPECT_TRUE(reports.empty());
+        }
         ASSERT_TRUE(s);
         EXPECT_EQ(imp(s)->sourceName(), 0u);
         EXPECT_EQ(imp(s)->bufferName(), 0u);
