@@ -226,24 +226,17 @@ int GraphicsShadow::recordSprite(int dx, int dy, bool scaled, Sprite2D* sprite) 
     if (!sprite) return 0;
     int32_t w = sprite->width;
     int32_t h = sprite->height;
-    int32_t x = sprite->x;
-    int32_t y = sprite->y;
-    uint32_t horizontal = sprite->anchor & 0x0Fu;
-    uint32_t vertical = sprite->anchor & 0xF0u;
-    if (horizontal == 2) {
-        x -= w;
-    } else if (horizontal == 1) {
-        x -= w / 2;
-    }
-    if (vertical == 0x20) {
-        y -= h;
-    } else if (vertical == 0x10) {
-        y -= h / 2;
-    }
+    // The anchored corner in 64 bits: near the 32-bit limits it may lie
+    // beyond them, and a command holding a wrapped position would draw the
+    // sprite on the far side of the screen.
+    Sprite2D::Rect r = sprite->anchoredRect();
+    int64_t x = r.left + int64_t(dx);
+    int64_t y = r.top + int64_t(dy);
+    if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX) return 0;
     auto* p = static_cast<DrawSpritePayload*>(appendCommand(OpDrawSprite, kCommandPayloadSizes[OpDrawSprite]));
     if (!p) return 0;
-    p->x = x + dx;
-    p->y = y + dy;
+    p->x = int32_t(x);
+    p->y = int32_t(y);
     p->w = scaled ? int32_t(double(w) / 1.5) : w;
     p->h = scaled ? int32_t(double(h) / 1.5) : h;
     p->sx = sprite->srcX;

@@ -3,7 +3,10 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
+
+#include "engine/Texture.h"
 
 namespace KelpaEngine {
 
@@ -11,10 +14,31 @@ namespace {
 
 constexpr uint8_t kPngSignature[8] = {137, 'P', 'N', 'G', 13, 10, 26, 10};
 constexpr size_t kBmpPixelOffset = 54;
+constexpr uint32_t kBmpInfoHeaderSize = 40;
+
+void setWhy(std::string* why, const char* text) {
+    if (why) *why = text;
+}
+
+// Nothing larger than one texture page can be stored, so nothing larger is
+// worth the memory of its pixels.
+bool fitsAPage(uint64_t w, uint64_t h) {
+    return w <= uint64_t(TextureHandle::kMaxPageSide) && h <= uint64_t(TextureHandle::kMaxPageSide);
+}
+
+void setTooLarge(std::string* why, const char* format, uint64_t w, uint64_t h) {
+    if (!why) return;
+    char text[128];
+    std::snprintf(text, sizeof text, "%s of %llu x %llu pixels is larger than a texture page (%d a side)", format,
+                  static_cast<unsigned long long>(w), static_cast<unsigned long long>(h),
+                  int(TextureHandle::kMaxPageSide));
+    *why = text;
+}
 
 uint32_t readU32LE(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
+uint16_t readU16LE(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 // Where the PNG read callback takes its bytes from.
 struct PngSource {
@@ -30,7 +54,14 @@ void pngRead(png_structp png, png_bytep out, size_t length) {
     src->position += length;
 }
 
-[[noreturn]] void pngFail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+// libpng's message is kept (in the error pointer's buffer) for the report.
+constexpr size_t kPngMessageSize = 160;
+[[noreturn]] void pngFail(png_structp png, png_const_charp message) {
+    if (auto* text = static_cast<char*>(png_get_error_ptr(png))) {
+        std::snprintf(text, kPngMessageSize, "PNG data broken or cut short (%s)", message ? message : "?");
+    }
+    png_longjmp(png, 1);
+}
 void pngWarn(png_structp, png_const_charp) {}
 
 // libpng's own blocks come from the engine heap too, so they are counted.
@@ -54,7 +85,10 @@ struct PngState {
     uint8_t* pixels;
     int32_t width;
     int32_t height;
+    char why[kPngMessageSize];
 };
+
+void pngWhy(PngState* st, const char* text) { std::snprintf(st->why, sizeof st->why, "%s", text); }
 
 bool decodePngInto(PngState* st, PngSource* src) {
     if (setjmp(png_jmpbuf(st->png))) return false;
@@ -65,8 +99,21 @@ bool decodePngInto(PngState* st, PngSource* src) {
     png_uint_32 w = 0, h = 0;
     int bitDepth = 0, colorType = 0, interlace = 0;
     png_get_IHDR(st->png, st->info, &w, &h, &bitDepth, &colorType, &interlace, nullptr, nullptr);
-    if (w == 0 || h == 0 || w > 0x7FFFFFFFu || h > 0x7FFFFFFFu) return false;
-    if (!rawSizePlausible(w, h, bitDepth, png_get_channels(st->png, st->info), src->size)) return false;
+    if (w == 0 || h == 0) {
+        pngWhy(st, "PNG has no pixels");
+        return false;
+    }
+    // Before libpng or we allocate anything of the picture's size.
+    if (!fitsAPage(w, h)) {
+        std::string text;
+        setTooLarge(&text, "PNG", w, h);
+        pngWhy(st, text.c_str());
+        return false;
+    }
+    if (!rawSizePlausible(w, h, bitDepth, png_get_channels(st->png, st->info), src->size)) {
+        pngWhy(st, "PNG header promises more pixels than its data can hold");
+        return false;
+    }
 
     png_set_gray_to_rgb(st->png);
     png_set_expand(st->png);
@@ -79,11 +126,17 @@ bool decodePngInto(PngState* st, PngSource* src) {
     w = png_get_image_width(st->png, st->info);
     h = png_get_image_height(st->png, st->info);
     // Anything but 8-bit RGBA rows would overrun the buffer below.
-    if (png_get_rowbytes(st->png, st->info) != size_t(w) * 4) return false;
+    if (png_get_rowbytes(st->png, st->info) != size_t(w) * 4) {
+        pngWhy(st, "PNG layout not supported");
+        return false;
+    }
 
     uint64_t bytes = uint64_t(w) * uint64_t(h) * 4;
     st->pixels = static_cast<uint8_t*>(engineAlloc(bytes));
-    if (!st->pixels) return false;
+    if (!st->pixels) {
+        pngWhy(st, "out of memory for the PNG's pixels");
+        return false;
+    }
     // Passes of an interlaced file fill in only their own pixels of a row.
     std::memset(st->pixels, 0, size_t(bytes));
     for (int pass = 0; pass < passes; ++pass) {
@@ -96,18 +149,47 @@ bool decodePngInto(PngState* st, PngSource* src) {
 
 }  // namespace
 
-uint8_t* decodeBmp(const uint8_t* data, size_t size, int32_t* width, int32_t* height) {
-    if (!data || size < kBmpPixelOffset || data[0] != 'B' || data[1] != 'M') return nullptr;
+uint8_t* decodeBmp(const uint8_t* data, size_t size, int32_t* width, int32_t* height, std::string* why) {
+    if (!data || size < 2 || data[0] != 'B' || data[1] != 'M') {
+        setWhy(why, "not a BMP file");
+        return nullptr;
+    }
+    if (size < kBmpPixelOffset) {
+        setWhy(why, "BMP header cut short");
+        return nullptr;
+    }
+    // Only the one layout is read: anything else would decode to wrong
+    // pixels rather than fail.
+    if (readU32LE(data + 10) != kBmpPixelOffset || readU32LE(data + 14) != kBmpInfoHeaderSize ||
+        readU16LE(data + 26) != 1 || readU16LE(data + 28) != 32 || readU32LE(data + 30) != 0) {
+        setWhy(why, "BMP layout not supported (only uncompressed 32-bit with a 40-byte header)");
+        return nullptr;
+    }
     uint32_t w = readU32LE(data + 18);
     uint32_t h = readU32LE(data + 22);
-    // Also refuses top-down files, whose negative height reads as huge.
-    if (w == 0 || h == 0 || w > 0x7FFFFFFFu || h > 0x7FFFFFFFu) return nullptr;
+    if (w == 0 || h == 0) {
+        setWhy(why, "BMP has no pixels");
+        return nullptr;
+    }
+    if (w > 0x7FFFFFFFu || h > 0x7FFFFFFFu) {
+        setWhy(why, h > 0x7FFFFFFFu ? "top-down BMP not supported" : "BMP width out of range");
+        return nullptr;
+    }
+    if (!fitsAPage(w, h)) {
+        setTooLarge(why, "BMP", w, h);
+        return nullptr;
+    }
     uint64_t rowBytes = uint64_t(w) * 4;
-    // Both below 2^31, so the product cannot wrap in 64 bits.
     uint64_t bytes = rowBytes * h;
-    if (bytes > uint64_t(size - kBmpPixelOffset)) return nullptr;
+    if (bytes > uint64_t(size - kBmpPixelOffset)) {
+        setWhy(why, "BMP pixel data cut short");
+        return nullptr;
+    }
     auto* out = static_cast<uint8_t*>(engineAlloc(bytes));
-    if (!out) return nullptr;
+    if (!out) {
+        setWhy(why, "out of memory for the BMP's pixels");
+        return nullptr;
+    }
     for (uint32_t r = 0; r < h; ++r) {
         const uint8_t* in = data + kBmpPixelOffset + size_t(h - 1 - r) * rowBytes;
         uint8_t* o = out + size_t(r) * rowBytes;
@@ -123,16 +205,22 @@ uint8_t* decodeBmp(const uint8_t* data, size_t size, int32_t* width, int32_t* he
     return out;
 }
 
-uint8_t* decodePng(const uint8_t* data, size_t size, int32_t* width, int32_t* height) {
-    if (!data || size < sizeof(kPngSignature) || std::memcmp(data, kPngSignature, sizeof(kPngSignature)) != 0)
+uint8_t* decodePng(const uint8_t* data, size_t size, int32_t* width, int32_t* height, std::string* why) {
+    if (!data || size < sizeof(kPngSignature) || std::memcmp(data, kPngSignature, sizeof(kPngSignature)) != 0) {
+        setWhy(why, "not a PNG file");
         return nullptr;
+    }
     PngState st{};
-    st.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, pngFail, pngWarn, nullptr, pngAlloc,
+    st.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, st.why, pngFail, pngWarn, nullptr, pngAlloc,
                                       pngFree);
-    if (!st.png) return nullptr;
+    if (!st.png) {
+        setWhy(why, "out of memory for the PNG reader");
+        return nullptr;
+    }
     st.info = png_create_info_struct(st.png);
     if (!st.info) {
         png_destroy_read_struct(&st.png, nullptr, nullptr);
+        setWhy(why, "out of memory for the PNG reader");
         return nullptr;
     }
     PngSource src{data, size, 0};
@@ -140,6 +228,7 @@ uint8_t* decodePng(const uint8_t* data, size_t size, int32_t* width, int32_t* he
     png_destroy_read_struct(&st.png, &st.info, nullptr);
     if (!ok) {
         engineFree(st.pixels);
+        setWhy(why, st.why[0] ? st.why : "PNG data broken");
         return nullptr;
     }
     *width = st.width;
@@ -154,19 +243,24 @@ ImageConverter::~ImageConverter() {
     pixels = nullptr;
 }
 
-RefPtr<ImageConverter> ImageConverter::convert(const void* data, size_t size) {
+RefPtr<ImageConverter> ImageConverter::convert(const void* data, size_t size, std::string* why) {
     const auto* bytes = static_cast<const uint8_t*>(data);
-    if (!bytes || size < 2) return nullptr;
     int32_t w = 0, h = 0;
     uint8_t* pixels = nullptr;
-    if (bytes[0] == 'B' && bytes[1] == 'M') {
-        pixels = decodeBmp(bytes, size, &w, &h);
+    if (bytes && size >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
+        pixels = decodeBmp(bytes, size, &w, &h, why);
+    } else if (bytes && size >= sizeof(kPngSignature) && std::memcmp(bytes, kPngSignature, sizeof(kPngSignature)) == 0) {
+        pixels = decodePng(bytes, size, &w, &h, why);
     } else {
-        pixels = decodePng(bytes, size, &w, &h);
+        setWhy(why, size == 0 ? "empty file" : "neither a PNG nor a BMP file");
+        return nullptr;
     }
     if (!pixels) return nullptr;
     RefPtr<ImageConverter> c = makeRef<ImageConverter>(pixels, w, h);
-    if (!c) engineFree(pixels);
+    if (!c) {
+        engineFree(pixels);
+        setWhy(why, "out of memory");
+    }
     return c;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "engine/Heap.h"
 
@@ -11,9 +12,10 @@ namespace KelpaEngine {
 
 class ImageConverter {
 public:
-    // Null when the data is neither BMP nor PNG, is broken or truncated, or
-    // the pixels cannot be allocated.
-    static RefPtr<ImageConverter> convert(const void* data, size_t size);
+    // Null when the data is neither BMP nor PNG, is broken or truncated, is
+    // of a layout not read here, could not fit a texture page, or the pixels
+    // cannot be allocated; *why (when given) then says which.
+    static RefPtr<ImageConverter> convert(const void* data, size_t size, std::string* why = nullptr);
 
     // Takes over pixels (an engine-heap block of w x h x 4 bytes).
     ImageConverter(uint8_t* pixels, int32_t w, int32_t h);
@@ -30,8 +32,9 @@ public:
     int32_t height;
 };
 
-// The two decoders, each giving an engine-heap RGBA block or null.
-uint8_t* decodeBmp(const uint8_t* data, size_t size, int32_t* width, int32_t* height);
-uint8_t* decodePng(const uint8_t* data, size_t size, int32_t* width, int32_t* height);
+// The two decoders, each giving an engine-heap RGBA block, or null with the
+// reason in *why (when given).
+uint8_t* decodeBmp(const uint8_t* data, size_t size, int32_t* width, int32_t* height, std::string* why = nullptr);
+uint8_t* decodePng(const uint8_t* data, size_t size, int32_t* width, int32_t* height, std::string* why = nullptr);
 
 }  // namespace KelpaEngine

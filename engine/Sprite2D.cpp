@@ -56,7 +56,11 @@ Sprite2D::Rect Sprite2D::anchoredRect() const {
 bool Sprite2D::draw(Graphics* graphics, int32_t dx, int32_t dy) {
     if (!graphics || !image) return true;
     Rect r = anchoredRect();
-    graphics->drawImage(int32_t(r.left + dx), int32_t(r.top + dy), image.get());
+    int64_t left = r.left + dx;
+    int64_t top = r.top + dy;
+    // A corner beyond the 32-bit range is off every screen: nothing to record.
+    if (left < INT32_MIN || left > INT32_MAX || top < INT32_MIN || top > INT32_MAX) return true;
+    graphics->drawImage(int32_t(left), int32_t(top), image.get());
     return true;
 }
 

@@ -3,16 +3,23 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <cstdio>
 #include <new>
+#include <string>
 
+#include "engine/AssetReport.h"
 #include "engine/ios/ResourceImp.h"
 
 namespace KelpaEngine {
 
 RefPtr<Font> FontShadow::create(Application* app, const char* fileName, int32_t width, int32_t height) {
-    RefPtr<Resource> file = iOS::ResourceImp::load(app, fileName);
-    if (!file) return nullptr;
-    return iOS::FontImp::createFromResource(file, width, height);
+    std::string why;
+    RefPtr<Resource> file = iOS::ResourceImp::load(app, fileName, &why);
+    if (!file) {
+        reportBrokenAsset(fileName, why.c_str());
+        return nullptr;
+    }
+    return iOS::FontImp::createFromResource(file, width, height, fileName);
 }
 
 namespace iOS {
@@ -24,25 +31,53 @@ bool validSize(int32_t size) { return size >= 1 && size <= FontShadow::kMaxSize;
 // Text is rasterised at 1.5 times the requested size.
 FT_UInt scaled(int32_t size) { return static_cast<FT_UInt>(size * 1.5); }
 
+// What FreeType said, in words where it has them.
+std::string freeTypeFailure(const char* what, FT_Error error) {
+    const char* text = FT_Error_String(error);
+    char line[160];
+    if (text) {
+        std::snprintf(line, sizeof line, "%s (%s)", what, text);
+    } else if (error == FT_Err_Unknown_File_Format) {
+        std::snprintf(line, sizeof line, "%s (not a font format FreeType knows)", what);
+    } else {
+        std::snprintf(line, sizeof line, "%s (FreeType error 0x%02X)", what, unsigned(error));
+    }
+    return line;
+}
+
 }  // namespace
 
-RefPtr<Font> FontImp::createFromResource(const RefPtr<Resource>& file, int32_t width, int32_t height) {
-    if (!file || !file->getData() || file->getSize() == 0) return nullptr;
+RefPtr<Font> FontImp::createFromResource(const RefPtr<Resource>& file, int32_t width, int32_t height,
+                                         const char* assetName) {
+    if (!file || !file->getData() || file->getSize() == 0) {
+        if (file) reportBrokenAsset(assetName, "empty file");
+        return nullptr;
+    }
     if (!validSize(width) || !validSize(height)) return nullptr;
 
     FT_Library library = nullptr;
     if (FT_Init_FreeType(&library) != 0) return nullptr;
     FT_Face face = nullptr;
-    if (FT_New_Memory_Face(library, file->getData(), static_cast<FT_Long>(file->getSize()), 0, &face) != 0) {
+    FT_Error error = FT_New_Memory_Face(library, file->getData(), static_cast<FT_Long>(file->getSize()), 0, &face);
+    if (error != 0) {
         FT_Done_FreeType(library);
+        reportBrokenAsset(assetName, freeTypeFailure("not a font that can be opened", error).c_str());
         return nullptr;
     }
     // Text is looked up by Unicode code point; a face without such a charmap
     // cannot show any text, and a bitmap-only face has no sizes to scale to.
-    if (!FT_IS_SCALABLE(face) || FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0 ||
-        FT_Set_Pixel_Sizes(face, scaled(width), scaled(height)) != 0) {
+    const char* unusable = nullptr;
+    if (!FT_IS_SCALABLE(face)) {
+        unusable = "not a scalable font";
+    } else if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0) {
+        unusable = "font without a Unicode character map";
+    } else if ((error = FT_Set_Pixel_Sizes(face, scaled(width), scaled(height))) != 0) {
+        unusable = "font that cannot be scaled to the size";
+    }
+    if (unusable) {
         FT_Done_Face(face);
         FT_Done_FreeType(library);
+        reportBrokenAsset(assetName, error ? freeTypeFailure(unusable, error).c_str() : unusable);
         return nullptr;
     }
     FontImp* font = new (std::nothrow) FontImp(library, face, file, height);

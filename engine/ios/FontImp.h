@@ -18,8 +18,10 @@ public:
     // Opens the font file's bytes at width x height pixels (rendered at 1.5
     // times); null when the bytes are not a scalable font with a Unicode
     // charmap or a size is outside 1..kMaxSize. The file is kept for the
-    // face's lifetime.
-    static RefPtr<Font> createFromResource(const RefPtr<Resource>& file, int32_t width, int32_t height);
+    // face's lifetime. Bytes that are no such font are reported as a broken
+    // asset under assetName, when given.
+    static RefPtr<Font> createFromResource(const RefPtr<Resource>& file, int32_t width, int32_t height,
+                                           const char* assetName = nullptr);
 
     ~FontImp() override;
 

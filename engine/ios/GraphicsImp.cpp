@@ -39,7 +39,7 @@ GraphicsImp::~GraphicsImp() {
 }
 
 int GraphicsImp::clear() {
-    if (!hasContext()) return 0;
+    if (!canDraw()) return 0;
     const float* c = clearColor();
     glClearColor(c[0], c[1], c[2], c[3]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -47,7 +47,7 @@ int GraphicsImp::clear() {
 }
 
 int GraphicsImp::swapBuffers() {
-    if (!hasContext()) return 0;
+    if (!canDraw()) return 0;
     KelpaPlatform::hostGLPresent();
     return 0;
 }
@@ -59,7 +59,7 @@ int GraphicsImp::setViewport(int x, int y, int w, int h) {
         memo.b = (w - memo.a) / 2;
         memo.set = true;
     }
-    if (!hasContext() || !app_) return 1;
+    if (!canDraw() || !app_) return 1;
     int32_t scale = int32_t(screenScale_);
     int32_t flippedY = app_->getScreenHeight() - (y + h);
     int32_t left = (isPad_ || smallScreen_) ? x : memo.b;
@@ -76,6 +76,7 @@ int GraphicsImp::setupGL() {
     isPad_ = screen.isPad;
     smallScreen_ = screen.smallScreen;
     contextReady_ = (result == KelpaPlatform::kHostGLOk);
+    framebufferReleased_ = false;
 
     if (contextReady_ || KelpaPlatform::hostGLIsCurrentFor(hostOwner())) {
         glEnable(GL_CULL_FACE);
@@ -109,10 +110,13 @@ int GraphicsImp::restoreContext() {
 }
 
 int GraphicsImp::releaseContext() {
-    destroyed_.invoke(this);
-    deletePrograms();
-    KelpaPlatform::hostGLDelete(hostOwner());
-    contextReady_ = false;
+    // A paused app gives up its drawable. Scenes still update while paused
+    // (under the pause panel, after an ad tap) and may load pictures or
+    // render texts then, which needs the context: it is kept, with the
+    // pages' names and the programs, until the resume replaces it.
+    if (!hasContext()) return 1;
+    KelpaPlatform::hostGLReleaseFramebuffer(hostOwner());
+    framebufferReleased_ = true;
     return 1;
 }
 

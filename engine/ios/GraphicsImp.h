@@ -28,7 +28,7 @@ public:
         int32_t program, vPosition, vTexCoord, vColor, mProjection, mCoodinate;
     };
     struct MaskedProgram {
-        int32_t program, vPosition, vTexCoord, vColor, mProjection, mCoodinate, tex, mask;
+        int32_t program, vPosition, vTexCoord, vMaskCoord, vColor, mProjection, mCoodinate, tex, mask;
     };
 
     explicit GraphicsOpenGL(Application* app);
@@ -52,8 +52,13 @@ public:
     const SolidProgram& solidProgram() const { return solid_; }
     const TexturedProgram& texturedProgram() const { return textured_; }
     const MaskedProgram& maskedProgram() const { return masked_; }
-    // True while the context made by this object's set-up is current for drawing.
-    bool hasContext() const;
+    // True while the context made by this object's set-up is current, paused
+    // or not: texture pages can be made in it. Finding that another graphics
+    // object has taken the view over tells this object's pages, once, that
+    // their texture names are dead.
+    bool hasContext();
+    // True when, besides, the framebuffer is there to draw into (not paused).
+    bool canDraw() { return hasContext() && !framebufferReleased_; }
 
     // Compiles one stage / links a program; 0 on failure.
     static uint32_t compileShader(uint32_t stage, const char* source);
@@ -66,6 +71,8 @@ protected:
     // first, while the object is still whole.
     void notifyGone();
     void deletePrograms();
+    // The context is gone without our doing: its names and programs with it.
+    void loseContext();
     // The tag this object's GL view carries.
     const void* hostOwner() const { return static_cast<const GraphicsOpenGL*>(this); }
     // Pixels per point of the framebuffer.
@@ -78,6 +85,8 @@ protected:
     CallbackList destroyed_;
     CallbackList gone_;
     bool contextReady_ = false;
+    // Set by a pause, which gives up the framebuffer and keeps the context.
+    bool framebufferReleased_ = false;
     bool goneNotified_ = false;
 };
 
@@ -94,8 +103,9 @@ public:
     // Resume: a new context and resources, then the context-created list.
     // Returns 1 when the new context is usable, else 0.
     int restoreContext();
-    // Pause: the context-destroyed list, then the host drops the context,
-    // framebuffer and renderbuffer (texture names go with the context).
+    // Pause: the host drops the framebuffer and the renderbuffer. The context
+    // stays current, so pictures made while paused get their pages (rebuilt
+    // with all the others by the next restoreContext); nothing is drawn.
     int releaseContext();
 
     uint32_t screenScale() const { return screenScale_; }

@@ -56,14 +56,30 @@ const char kTexturedFragment[] =
     "  gl_FragColor = texture2D(tex, uv) * vColor;\n"
     "}\n";
 
+// The mask has coordinates of its own: it sits wherever its page put it.
+const char kMaskedVertex[] =
+    "attribute vec4 vPosition;\n"
+    "attribute vec2 vTexCoord;\n"
+    "attribute vec2 vMaskCoord;\n"
+    "uniform mat4 mCoodinate;\n"
+    "uniform mat4 mProjection;\n"
+    "varying vec2 uv;\n"
+    "varying vec2 mask_uv;\n"
+    "void main() {\n"
+    "  gl_Position = mProjection * mCoodinate * vPosition;\n"
+    "  uv = vTexCoord;\n"
+    "  mask_uv = vMaskCoord;\n"
+    "}\n";
+
 const char kMaskedFragment[] =
     "precision mediump float;\n"
     "uniform sampler2D tex;\n"
     "uniform sampler2D mask;\n"
     "uniform vec4 vColor;\n"
     "varying vec2 uv;\n"
+    "varying vec2 mask_uv;\n"
     "void main() {\n"
-    "  gl_FragColor = texture2D(tex, uv) * texture2D(mask, uv).r * vColor;\n"
+    "  gl_FragColor = texture2D(tex, uv) * texture2D(mask, mask_uv).r * vColor;\n"
     "}\n";
 
 void identity(float* m) {
@@ -159,8 +175,23 @@ void drawArrays(GLenum mode, GLint positionLoc, GLint size, const float* positio
 
 GraphicsOpenGL::GraphicsOpenGL(Application* app) : GraphicsShadow(app) {}
 
-bool GraphicsOpenGL::hasContext() const {
-    return contextReady_ && KelpaPlatform::hostGLIsCurrentFor(hostOwner());
+bool GraphicsOpenGL::hasContext() {
+    if (!contextReady_) return false;
+    if (KelpaPlatform::hostGLIsCurrentFor(hostOwner())) return true;
+    loseContext();
+    return false;
+}
+
+void GraphicsOpenGL::loseContext() {
+    // Another graphics object's set-up took the view and dropped our
+    // context: the names our pages hold are now numbers of the new one, and
+    // deleting or binding them would hit its textures.
+    contextReady_ = false;
+    framebufferReleased_ = false;
+    destroyed_.invoke(this);
+    solid_ = SolidProgram{};
+    textured_ = TexturedProgram{};
+    masked_ = MaskedProgram{};
 }
 
 GraphicsOpenGL::~GraphicsOpenGL() { notifyGone(); }
@@ -293,11 +324,12 @@ int GraphicsOpenGL::createResources() {
         textured_.mProjection = glGetUniformLocation(p, "mProjection");
         textured_.mCoodinate = glGetUniformLocation(p, "mCoodinate");
     }
-    p = linkProgram(kTexturedVertex, kMaskedFragment);
+    p = linkProgram(kMaskedVertex, kMaskedFragment);
     masked_.program = int32_t(p);
     if (p) {
         masked_.vPosition = glGetAttribLocation(p, "vPosition");
         masked_.vTexCoord = glGetAttribLocation(p, "vTexCoord");
+        masked_.vMaskCoord = glGetAttribLocation(p, "vMaskCoord");
         masked_.vColor = glGetUniformLocation(p, "vColor");
         masked_.mProjection = glGetUniformLocation(p, "mProjection");
         masked_.mCoodinate = glGetUniformLocation(p, "mCoodinate");
@@ -311,7 +343,7 @@ int GraphicsOpenGL::createResources() {
 int GraphicsOpenGL::readPixels(void* buffer, int x, int y, int w, int h) {
     if (!buffer || w <= 0 || h <= 0 || w > (1 << 15) || h > (1 << 15)) return 0;
     size_t rowBytes = size_t(w) * 4;
-    if (!hasContext()) {
+    if (!canDraw()) {
         std::memset(buffer, 0, rowBytes * size_t(h));
         return 0;
     }
@@ -340,7 +372,7 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
     CommandBuffer* buffer = cursor->buffer;
     // Without a context there is nothing to draw into; the commands still
     // count as run.
-    if (!hasContext() || !app_) {
+    if (!canDraw() || !app_) {
         cursor->position = buffer->used;
         return 0;
     }
@@ -461,11 +493,17 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
                 const float positions[8] = {0, 0, w, 0, 0, h, w, h};
                 TexCoords t = regionCoords(p->image->getTexture(), p->sx, p->sy, p->sw, p->sh);
                 const float uv[8] = {t.uL, t.vT, t.uR, t.vT, t.uL, t.vB, t.uR, t.vB};
+                // The same part of the mask as of the image, in the mask's own region.
+                TexCoords m = regionCoords(p->mask->getTexture(), p->sx, p->sy, p->sw, p->sh);
+                const float maskUv[8] = {m.uL, m.vT, m.uR, m.vT, m.uL, m.vB, m.uR, m.vB};
                 float model[16];
                 translation(model, ctx.originX + float(p->dx), ctx.originY + float(p->dy));
                 glUniformMatrix4fv(masked_.mProjection, 1, GL_FALSE, ctx.projection);
                 glUniformMatrix4fv(masked_.mCoodinate, 1, GL_FALSE, model);
+                glEnableVertexAttribArray(GLuint(masked_.vMaskCoord));
+                glVertexAttribPointer(GLuint(masked_.vMaskCoord), 2, GL_FLOAT, GL_FALSE, 0, maskUv);
                 drawArrays(GL_TRIANGLE_STRIP, masked_.vPosition, 2, positions, masked_.vTexCoord, uv, 4);
+                glDisableVertexAttribArray(GLuint(masked_.vMaskCoord));
                 break;
             }
             case OpDrawImage: {

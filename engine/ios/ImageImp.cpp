@@ -1,5 +1,8 @@
 // The loading paths of images and sprites: they read asset files and make
 // GL texture pages, so they live with the platform side.
+#include <string>
+
+#include "engine/AssetReport.h"
 #include "engine/Graphics.h"
 #include "engine/Image.h"
 #include "engine/ImageDecode.h"
@@ -25,10 +28,17 @@ RefPtr<Image> Image::load(Graphics* graphics, const char* fileName) {
         shared.reset(live);
         return shared;
     }
-    RefPtr<Resource> file = iOS::ResourceImp::load(graphics->getApplication(), fileName);
-    if (!file) return nullptr;
-    RefPtr<ImageConverter> decoded = ImageConverter::convert(file->getData(), file->getSize());
-    if (!decoded) return nullptr;
+    std::string why;
+    RefPtr<Resource> file = iOS::ResourceImp::load(graphics->getApplication(), fileName, &why);
+    if (!file) {
+        reportBrokenAsset(fileName, why.c_str());
+        return nullptr;
+    }
+    RefPtr<ImageConverter> decoded = ImageConverter::convert(file->getData(), file->getSize(), &why);
+    if (!decoded) {
+        reportBrokenAsset(fileName, why.c_str());
+        return nullptr;
+    }
     return fromPixels(fileName, decoded->pixels, decoded->width, decoded->height, &makeTexture, graphics);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,34 +41,69 @@ int64_t readFully(int fd, uint8_t* to, uint64_t n) {
     return int64_t(done);
 }
 
+void setWhy(std::string* why, const char* text) {
+    if (why) *why = text;
+}
+
+// "not found" for a missing file, else the system's words for the failure.
+void setOpenFailure(std::string* why, int error) {
+    if (!why) return;
+    if (error == ENOENT) {
+        *why = "not found";
+    } else {
+        *why = "cannot be opened (";
+        *why += std::strerror(error);
+        *why += ")";
+    }
+}
+
 }  // namespace
 
 ResourceImp::~ResourceImp() { engineFree(data_); }
 
-RefPtr<Resource> ResourceImp::load(Application*, const char* fileName) {
+RefPtr<Resource> ResourceImp::load(Application*, const char* fileName, std::string* why) {
     std::string path = hostAssetPath(fileName);
-    if (path.empty()) return nullptr;
-    return loadPath(path.c_str());
+    if (path.empty()) {
+        setWhy(why, fileName && *fileName ? "no asset folder, or the path is too long" : "no file name");
+        return nullptr;
+    }
+    return loadPath(path.c_str(), why);
 }
 
-RefPtr<Resource> ResourceImp::loadPath(const char* path) {
-    if (!path || !*path) return nullptr;
+RefPtr<Resource> ResourceImp::loadPath(const char* path, std::string* why) {
+    if (!path || !*path) {
+        setWhy(why, "no file name");
+        return nullptr;
+    }
     // Non-blocking so that a FIFO in place of an asset cannot stall the open;
     // anything but a regular file is refused right after.
     Fd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) return nullptr;
+    if (fd.get() < 0) {
+        setOpenFailure(why, errno);
+        return nullptr;
+    }
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
-    if (st.st_size < 0 || uint64_t(st.st_size) > UINT32_MAX) return nullptr;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        setWhy(why, "not a regular file");
+        return nullptr;
+    }
+    if (st.st_size < 0 || uint64_t(st.st_size) > UINT32_MAX) {
+        setWhy(why, "larger than 4 GiB");
+        return nullptr;
+    }
     const uint32_t size = uint32_t(st.st_size);
 
     auto* data = static_cast<uint8_t*>(engineAlloc(uint64_t(size) + 1));
-    if (!data) return nullptr;
+    if (!data) {
+        setWhy(why, "out of memory for its bytes");
+        return nullptr;
+    }
     // The whole file or nothing: a short read (or a file that grew meanwhile)
     // must not pass for the asset's content.
     uint8_t probe;
     if (readFully(fd.get(), data, size) != int64_t(size) || readFully(fd.get(), &probe, 1) != 0) {
         engineFree(data);
+        setWhy(why, "could not be read whole");
         return nullptr;
     }
     data[size] = 0;
@@ -75,6 +111,7 @@ RefPtr<Resource> ResourceImp::loadPath(const char* path) {
     auto* res = new (std::nothrow) ResourceImp(data, size);
     if (!res) {
         engineFree(data);
+        setWhy(why, "out of memory");
         return nullptr;
     }
     return adoptRef<ResourceImp, Resource>(res);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engine/Heap.h"
 #include "engine/Resource.h"
@@ -16,13 +17,14 @@ class ResourceImp : public Resource {
 public:
     // Reads the asset file fileName (hostAssetPath) whole. Null when the file
     // is missing, is not a regular file, is too large for a 32-bit size, its
-    // path is too long, memory runs out or it could not be read to its end.
-    static RefPtr<Resource> load(Application* app, const char* fileName);
-    static RefPtr<Resource> load(const RefPtr<Application>& app, const char* fileName) {
-        return load(app.get(), fileName);
+    // path is too long, memory runs out or it could not be read to its end;
+    // *why (when given) then says which.
+    static RefPtr<Resource> load(Application* app, const char* fileName, std::string* why = nullptr);
+    static RefPtr<Resource> load(const RefPtr<Application>& app, const char* fileName, std::string* why = nullptr) {
+        return load(app.get(), fileName, why);
     }
     // The same for a file given by its full path.
-    static RefPtr<Resource> loadPath(const char* path);
+    static RefPtr<Resource> loadPath(const char* path, std::string* why = nullptr);
 
     ~ResourceImp() override;
     uint8_t* getData() const override { return data_; }

@@ -1,9 +1,12 @@
 #include "engine/ios/SoundImp.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <utility>
 
+#include "engine/AssetReport.h"
 #include "engine/Resource.h"
 #include "engine/ios/Paths.h"
 #include "engine/ios/ResourceImp.h"
@@ -82,6 +85,7 @@ int SoundImp::play(int kind, int loop) {
         }
     }
     playing_.store(1, std::memory_order_relaxed);
+    played_.store(1, std::memory_order_relaxed);
     systemPaused_.store(0, std::memory_order_relaxed);
     paused_.store(0, std::memory_order_relaxed);
     return 0;
@@ -99,11 +103,15 @@ void SoundImp::pause() {
 }
 
 void SoundImp::resume() {
-    if (muted(kind())) return;
+    // A scene resumes its sounds after a suspension whether or not it played
+    // them: one never played (music off, say) must stay silent.
+    if (!played_.load(std::memory_order_relaxed) || muted(kind())) return;
     if (source_) {
         AlContextScope scope(context());
         if (scope.ok()) alSourcePlay(source_);
     }
+    // Whatever resume starts, stop must be able to end.
+    playing_.store(1, std::memory_order_relaxed);
     paused_.store(0, std::memory_order_relaxed);
 }
 
@@ -148,17 +156,26 @@ void SoundAssetImp::unload() {
     format_ = 0;
 }
 
-int SoundAssetImp::loadPath(const char* path) {
+int SoundAssetImp::loadPath(const char* path, std::string* why) {
     unload();
-    if (!path) return -1;
+    auto failed = [why](const std::string& text) {
+        if (why) *why = text;
+        return -1;
+    };
+    if (!path || !*path) return failed("no file name");
     FILE* f = fopen(path, "rb");
-    if (!f) return -1;
+    if (!f) {
+        int error = errno;
+        return failed(error == ENOENT ? std::string("not found")
+                                      : std::string("cannot be opened (") + std::strerror(error) + ")");
+    }
     WavFormat fmt;
     uint8_t* pcm = nullptr;
-    int r = readWav(f, &fmt, &pcm);
+    const char* wavWhy = nullptr;
+    int r = readWav(f, &fmt, &pcm, &wavWhy);
     // The samples are in memory now: the file is not needed any longer.
     fclose(f);
-    if (r != 0) return -1;
+    if (r != 0) return failed(wavWhy ? wavWhy : "not a playable WAV file");
     ALenum format;
     if (fmt.channels == 1) {
         format = fmt.bitsPerSample == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
@@ -180,8 +197,16 @@ int SoundAssetImp::loadPath(const char* path) {
 int SoundAssetImp::load(const char* fileName) {
     unload();
     std::string path = hostAssetPath(fileName);
-    if (path.empty()) return -1;
-    return loadPath(path.c_str());
+    std::string why;
+    int r = -1;
+    if (path.empty()) {
+        why = "no asset folder, or the path is too long";
+    } else {
+        r = loadPath(path.c_str(), &why);
+    }
+    // A sound OpenAL would not take (no device, say) is not a broken asset.
+    if (r != 0 && !why.empty()) reportBrokenAsset(fileName, why.c_str());
+    return r;
 }
 
 // --- SoundMemoryImp and AssetSEImp ---
@@ -193,8 +218,12 @@ SoundMemoryImp::~SoundMemoryImp() {
 
 int AssetSEImp::load(Application* app, const char* fileName, int rateCode, bool sixteenBit) {
     releaseAl();
-    data_ = ResourceImp::load(app, fileName);
-    if (!data_) return -1;
+    std::string why;
+    data_ = ResourceImp::load(app, fileName, &why);
+    if (!data_) {
+        reportBrokenAsset(fileName, why.c_str());
+        return -1;
+    }
     uint32_t size = data_->getSize();
     // Only whole samples go to OpenAL.
     if (sixteenBit) size &= ~1u;

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <pthread.h>
+#include <string>
 
 #include "engine/Heap.h"
 #include "engine/Resource.h"
@@ -68,6 +69,8 @@ protected:
     std::atomic<uint8_t> systemPaused_{0};
     std::atomic<uint8_t> playing_{0};
     std::atomic<uint8_t> paused_{0};
+    // Set by the first play that was not refused: resume starts nothing before.
+    std::atomic<uint8_t> played_{0};
     std::atomic<int> kind_{0};
     std::atomic<int> loop_{0};
     ALuint buffer_ = 0;
@@ -80,10 +83,11 @@ public:
     explicit SoundAssetImp(RefPtr<AudioOutput> output);
     ~SoundAssetImp() override;
 
-    // Loads the WAV asset of that name: 0 or -1 (the sound is then silent).
+    // Loads the WAV asset of that name: 0 or -1 (the sound is then silent,
+    // and the asset is reported as broken).
     int load(const char* fileName);
-    // The same from a file path.
-    int loadPath(const char* path);
+    // The same from a file path, with the reason for a -1 in *why when given.
+    int loadPath(const char* path, std::string* why = nullptr);
     void unload();
     bool isMemory() override { return false; }
 

@@ -55,17 +55,21 @@ TextureHandleImp::TextureHandleImp(int32_t pageWidth, int32_t pageHeight, uint32
     : TextureHandle(pageWidth, pageHeight), glName_(glName) {}
 
 TextureHandleImp::~TextureHandleImp() {
+    // Asked while still attached: when the context went to another graphics
+    // object, every page of ours (this one too) forgets its name here.
+    bool live = graphics_ && graphics_->hasContext();
     detach();
-    if (glName_ != kNoGLName) {
+    if (live && glName_ != kNoGLName) {
         GLuint name = glName_;
         glDeleteTextures(1, &name);
-        glName_ = kNoGLName;
     }
+    glName_ = kNoGLName;
 }
 
 RefPtr<TextureHandleImp> TextureHandleImp::create(Graphics* graphics, int32_t w, int32_t h) {
     auto* gl = dynamic_cast<GraphicsOpenGL*>(graphics);
-    if (!gl) return nullptr;
+    // A name made in somebody else's context would not be ours to keep.
+    if (!gl || !gl->hasContext()) return nullptr;
     int32_t pw = pageSideFor(w);
     int32_t ph = pageSideFor(h);
     if (pw == 0 || ph == 0) return nullptr;
@@ -140,7 +144,7 @@ int TextureHandleImp::restore(void*, void* arg) {
 
 void TextureHandleImp::uploadRegion(int32_t x, int32_t y, int32_t w, int32_t h, const uint8_t* pixels) {
     // Without a texture the RGBA copy alone keeps the content for the next restore.
-    if (glName_ == kNoGLName || !pixels) return;
+    if (!graphics_ || !graphics_->hasContext() || glName_ == kNoGLName || !pixels) return;
     glBindTexture(GL_TEXTURE_2D, glName_);
     setPageFilters();
     for (int i = 0; i < kAttempts; ++i) {

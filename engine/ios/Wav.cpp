@@ -27,44 +27,51 @@ bool skip(FILE* f, uint64_t n) {
     return fseeko(f, off_t(n), SEEK_CUR) == 0;
 }
 
+// Gives -1 with the reason.
+int fail(const char** why, const char* text) {
+    if (why) *why = text;
+    return -1;
+}
+
 }  // namespace
 
-int readWavHeader(FILE* f, WavFormat* out) {
-    if (!f || !out) return -1;
+int readWavHeader(FILE* f, WavFormat* out, const char** why) {
+    if (!f || !out) return fail(why, "no file");
     *out = WavFormat();
-    if (fseeko(f, 0, SEEK_END) != 0) return -1;
+    if (fseeko(f, 0, SEEK_END) != 0) return fail(why, "cannot be read");
     off_t end = ftello(f);
-    if (end < 0 || fseeko(f, 0, SEEK_SET) != 0) return -1;
+    if (end < 0 || fseeko(f, 0, SEEK_SET) != 0) return fail(why, "cannot be read");
     const uint64_t fileSize = uint64_t(end);
 
     uint8_t riff[12];
-    if (!readExact(f, riff, sizeof riff)) return -1;
-    if (memcmp(riff, "RIFF", 4) != 0 || memcmp(riff + 8, "WAVE", 4) != 0) return -1;
+    if (!readExact(f, riff, sizeof riff)) return fail(why, "too short for a WAV file");
+    if (memcmp(riff, "RIFF", 4) != 0 || memcmp(riff + 8, "WAVE", 4) != 0) return fail(why, "not a RIFF WAVE file");
 
     WavFormat fmt;
     bool haveFmt = false;
     for (;;) {
         uint8_t head[8];
-        if (!readExact(f, head, sizeof head)) return -1;
+        if (!readExact(f, head, sizeof head)) return fail(why, "WAV file ends before its \"data\" chunk");
         const uint32_t size = le32(head + 4);
         const uint64_t padded = uint64_t(size) + (size & 1u);
         if (memcmp(head, "fmt ", 4) == 0) {
-            if (size < kFmtSize) return -1;
+            if (size < kFmtSize) return fail(why, "WAV \"fmt \" chunk too short");
             uint8_t b[kFmtSize];
-            if (!readExact(f, b, sizeof b)) return -1;
-            if (le16(b) != kFormatPcm) return -1;
+            if (!readExact(f, b, sizeof b)) return fail(why, "WAV file cut short in its \"fmt \" chunk");
+            if (le16(b) != kFormatPcm) return fail(why, "WAV samples are not integer PCM");
             fmt.channels = le16(b + 2);
             fmt.sampleRate = le32(b + 4);
             fmt.bitsPerSample = le16(b + 14);
-            if (fmt.channels < 1 || fmt.channels > 2) return -1;
-            if (fmt.bitsPerSample != 8 && fmt.bitsPerSample != 16) return -1;
-            if (fmt.sampleRate == 0 || fmt.sampleRate > uint32_t(INT32_MAX)) return -1;
-            if (!skip(f, padded - kFmtSize)) return -1;
+            if (fmt.channels < 1 || fmt.channels > 2) return fail(why, "WAV of other than one or two channels");
+            if (fmt.bitsPerSample != 8 && fmt.bitsPerSample != 16)
+                return fail(why, "WAV of other than 8 or 16 bits a sample");
+            if (fmt.sampleRate == 0 || fmt.sampleRate > uint32_t(INT32_MAX)) return fail(why, "WAV sample rate out of range");
+            if (!skip(f, padded - kFmtSize)) return fail(why, "WAV file cut short in its \"fmt \" chunk");
             haveFmt = true;
         } else if (memcmp(head, "data", 4) == 0) {
-            if (!haveFmt) return -1;
+            if (!haveFmt) return fail(why, "WAV \"data\" chunk before its \"fmt \" chunk");
             off_t start = ftello(f);
-            if (start < 0) return -1;
+            if (start < 0) return fail(why, "cannot be read");
             fmt.dataOffset = uint64_t(start);
             // The size field is not trusted beyond the end of the file, and
             // only whole frames are kept.
@@ -76,21 +83,21 @@ int readWavHeader(FILE* f, WavFormat* out) {
             *out = fmt;
             return 0;
         } else {
-            if (!skip(f, padded)) return -1;
+            if (!skip(f, padded)) return fail(why, "WAV file cut short in a chunk");
         }
     }
 }
 
-int readWav(FILE* f, WavFormat* format, uint8_t** pcm) {
-    if (!format || !pcm) return -1;
+int readWav(FILE* f, WavFormat* format, uint8_t** pcm, const char** why) {
+    if (!format || !pcm) return fail(why, "no file");
     *pcm = nullptr;
     WavFormat fmt;
-    if (readWavHeader(f, &fmt) != 0) return -1;
+    if (readWavHeader(f, &fmt, why) != 0) return -1;
     uint8_t* bytes = nullptr;
     if (fmt.dataSize > 0) {
-        if (fseeko(f, off_t(fmt.dataOffset), SEEK_SET) != 0) return -1;
+        if (fseeko(f, off_t(fmt.dataOffset), SEEK_SET) != 0) return fail(why, "cannot be read");
         bytes = static_cast<uint8_t*>(engineAlloc(fmt.dataSize));
-        if (!bytes) return -1;
+        if (!bytes) return fail(why, "out of memory for its samples");
         size_t got = fread(bytes, 1, fmt.dataSize, f);
         // The file may have shrunk since its size was taken.
         const uint32_t frame = fmt.channels * (fmt.bitsPerSample / 8);

@@ -19,13 +19,14 @@ struct WavFormat {
 };
 
 // Reads the header and chunks of an open file up to its "data" chunk.
-// Returns 0, or -1 for a file that is not a playable PCM WAV.
-int readWavHeader(FILE* file, WavFormat* out);
+// Returns 0, or -1 for a file that is not a playable PCM WAV, with the
+// reason (a constant string) in *why when given.
+int readWavHeader(FILE* file, WavFormat* out, const char** why = nullptr);
 
 // Reads a whole WAV: its format and its samples in a block of the engine
 // heap (free it with engineFree; null when there are no samples).
-// Returns 0 or -1; on -1 nothing is allocated.
-int readWav(FILE* file, WavFormat* format, uint8_t** pcm);
+// Returns 0 or -1 (reason in *why); on -1 nothing is allocated.
+int readWav(FILE* file, WavFormat* format, uint8_t** pcm, const char** why = nullptr);
 
 }  // namespace iOS
 }  // namespace KelpaEngine

@@ -99,13 +99,31 @@ const Display& display() {
     return d;
 }
 
+// Deletes the framebuffer and the renderbuffer when the view's context is
+// current; the view lock is held.
+void dropFramebufferLocked(GLView& v) {
+    if (v.context != EGL_NO_CONTEXT && eglGetCurrentContext() == v.context) {
+        if (v.frameBuffer) {
+            glBindFramebuffer(GL_FRAMEBUFFER, 0);
+            glDeleteFramebuffers(1, &v.frameBuffer);
+        }
+        if (v.colorBuffer) {
+            glBindRenderbuffer(GL_RENDERBUFFER, 0);
+            glDeleteRenderbuffers(1, &v.colorBuffer);
+        }
+    }
+    v.frameBuffer = 0;
+    v.colorBuffer = 0;
+    v.pixelWidth = 0;
+    v.pixelHeight = 0;
+}
+
 // Deletes the view's GL objects and context; the view lock is held.
 void dropViewLocked(GLView& v) {
     const Display& d = display();
     if (v.context != EGL_NO_CONTEXT && d.display != EGL_NO_DISPLAY) {
         if (eglGetCurrentContext() == v.context) {
-            if (v.frameBuffer) glDeleteFramebuffers(1, &v.frameBuffer);
-            if (v.colorBuffer) glDeleteRenderbuffers(1, &v.colorBuffer);
+            dropFramebufferLocked(v);
             glFinish();
             eglMakeCurrent(d.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         }
@@ -127,6 +145,8 @@ bool currentLocked(const GLView& v) {
 
 int storageLocked(GLView& v) {
     if (!currentLocked(v)) return kHostGLNoContext;
+    // Released for a pause: only a new set-up brings a framebuffer back.
+    if (!v.frameBuffer || !v.colorBuffer) return kHostGLIncompleteFramebuffer;
     ScreenProfile profile = currentScreenProfile();
     int32_t w = profile.pixelWidth() > 0 ? profile.pixelWidth() : 0;
     int32_t h = profile.pixelHeight() > 0 ? profile.pixelHeight() : 0;
@@ -185,7 +205,7 @@ int hostGLStorage() {
 int hostGLPresent() {
     std::lock_guard<std::mutex> lock(viewMutex());
     GLView& v = view();
-    if (!currentLocked(v)) return 1;
+    if (!currentLocked(v) || !v.frameBuffer) return 1;
     FramePresenter* presenter = gPresenter.load();
     if (!presenter || v.pixelWidth <= 0 || v.pixelHeight <= 0) {
         glFlush();
@@ -215,6 +235,14 @@ void hostGLDelete(const void* owner) {
     GLView& v = view();
     if (v.context == EGL_NO_CONTEXT || v.owner != owner) return;
     dropViewLocked(v);
+}
+
+void hostGLReleaseFramebuffer(const void* owner) {
+    std::lock_guard<std::mutex> lock(viewMutex());
+    GLView& v = view();
+    if (v.context == EGL_NO_CONTEXT || v.owner != owner) return;
+    dropFramebufferLocked(v);
+    glFlush();
 }
 
 bool hostGLIsCurrent() {

@@ -37,11 +37,17 @@ int hostGLSetup(const void* owner, HostGLScreen* screen);
 // (Re)allocates the colour renderbuffer for the current profile's pixel size
 // and attaches it; returns a HostGLResult from the framebuffer status.
 int hostGLStorage();
-// Finishes the frame and hands it to the presenter; 0, or 1 without a context.
+// Finishes the frame and hands it to the presenter; 0, or 1 without a
+// context or framebuffer.
 int hostGLPresent();
 // Deletes the framebuffer, the renderbuffer and the context (with every
 // texture name made in it), when `owner` owns the view.
 void hostGLDelete(const void* owner);
+// Deletes only the framebuffer and the renderbuffer, when `owner` owns the
+// view: the context stays current with its textures and programs, so GL
+// objects can still be made in it, and nothing can be presented until the
+// next hostGLSetup.
+void hostGLReleaseFramebuffer(const void* owner);
 
 // True when the view has a context current on this thread.
 bool hostGLIsCurrent();

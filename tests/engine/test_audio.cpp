@@ -14,6 +14,7 @@
 #include "engine/ios/Factories.h"
 #include "engine/ios/SoundImp.h"
 #include "tests/engine/audio_test_util.h"
+#include "tests/support/stderr_capture.h"
 
 using namespace audiotest;
 using KelpaEngine::Audio;
@@ -117,6 +118,36 @@ TEST_F(AudioTest, MutedMusicDoesNotResumeEither) {
     EXPECT_EQ(state(s), AL_INITIAL);
 }
 
+TEST_F(AudioTest, ResumeStartsOnlyWhatWasPlayedAndStopEndsWhatItStarted) {
+    // Never played, or only refused while muted: nothing starts.
+    RefPtr<Sound> never = longSound(audio_);
+    never->resume();
+    EXPECT_EQ(state(never), AL_INITIAL);
+    EXPECT_FALSE(never->isPlaying());
+
+    // With music off a scene does not play its tune; its resume after a
+    // suspension must not start it either, not even once music is back on.
+    audio_->setBGMOff(1);
+    RefPtr<Sound> tune = longSound(audio_);
+    tune->play(1, -1);
+    tune->resume();
+    EXPECT_EQ(state(tune), AL_INITIAL);
+    audio_->setBGMOff(0);
+    tune->resume();
+    EXPECT_EQ(state(tune), AL_INITIAL);
+    EXPECT_FALSE(tune->isPlaying());
+
+    // Played and stopped: resume starts it again, and it is playing for stop.
+    tune->play(1, -1);
+    tune->stop();
+    tune->resume();
+    EXPECT_EQ(state(tune), AL_PLAYING);
+    EXPECT_TRUE(tune->isPlaying());
+    tune->stop();
+    EXPECT_EQ(state(tune), AL_STOPPED);
+    EXPECT_FALSE(tune->isPlaying());
+}
+
 TEST_F(AudioTest, PauseResumeStopAndSystemPause) {
     RefPtr<Sound> s = longSound(audio_);
     SoundImp* si = imp(s);
@@ -194,12 +225,33 @@ TEST_F(AudioTest, WavFormatsAreQueuedAtTheirOwnRate) {
     }
 }
 
-TEST_F(AudioTest, UnloadableSoundsExistAndStaySilent) {
+TEST_F(AudioTest, UnloadableSoundsExistStaySilentAndAreReportedOnce) {
     folder_.write("float.wav", riff(chunk("fmt ", fmtPayload(3, 1, 22050, 32)) + chunk("data", ramp(64))));
     folder_.write("cut.wav", simpleWav(100).substr(0, 30));
-    for (const char* name : {"missing.wav", "float.wav", "cut.wav", ""}) {
-        SCOPED_TRACE(name);
-        RefPtr<Sound> s = audio_->createSound(2, name, 0, true);
+    folder_.write("text.wav", "hello\n");
+    const struct {
+        const char* name;
+        const char* reason;  // empty: no asset, nothing reported
+    } cases[] = {
+        {"missing.wav", "not found"},
+        {"float.wav", "not integer PCM"},
+        {"cut.wav", "cut short"},
+        {"text.wav", "too short for a WAV"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::StderrCapture capture;
+        RefPtr<Sound> s = audio_->createSound(2, c.name, 0, true);
+        RefPtr<Sound> again = audio_->createSound(2, c.name, 0, true);
+        std::vector<std::string> lines = capture.lines();
+        std::vector<std::string> reports = testsupport::brokenAssetLines(lines, c.name);
+        if (*c.reason) {
+            ASSERT_EQ(1u, reports.size()) << testing::PrintToString(lines);
+            EXPECT_NE(std::string::npos, reports[0].find(c.reason)) << reports[0];
+        } else {
+            EXPECT_TRUE(reports.empty());
+        }
         ASSERT_TRUE(s);
         EXPECT_EQ(imp(s)->sourceName(), 0u);
         EXPECT_EQ(imp(s)->bufferName(), 0u);

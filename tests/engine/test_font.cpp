@@ -16,6 +16,7 @@
 #include "engine/ios/FontImp.h"
 #include "engine/ios/Paths.h"
 #include "engine/ios/ResourceImp.h"
+#include "tests/support/stderr_capture.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -396,7 +397,7 @@ TEST_F(FontFiles, AssetFontOpensAtTheRequestedSize) {
     EXPECT_TRUE(opaqueWhite);
 }
 
-TEST_F(FontFiles, MissingOrBrokenFontGivesNull) {
+TEST_F(FontFiles, MissingOrBrokenFontGivesNullAndIsReportedOnce) {
     std::vector<uint8_t> real = realFont();
     ASSERT_GT(real.size(), 100000u);
     std::vector<uint8_t> garbage(5000);
@@ -407,17 +408,38 @@ TEST_F(FontFiles, MissingOrBrokenFontGivesNull) {
     write("garbage.ttf", garbage);
     write("header.ttf", header);
     write("text.ttf", {'h', 'e', 'l', 'l', 'o', '\n'});
-    for (const char* name : {"absent.ttf", "empty.ttf", "garbage.ttf", "header.ttf", "text.ttf"}) {
-        EXPECT_FALSE(FontShadow::create(nullptr, name, 28, 28)) << name;
+    const struct {
+        const char* name;
+        const char* reason;
+    } cases[] = {
+        {"absent.ttf", "not found"},
+        {"empty.ttf", "empty file"},
+        {"garbage.ttf", "not a font"},
+        {"header.ttf", "not a font"},
+        {"text.ttf", "not a font"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::StderrCapture capture;
+        EXPECT_FALSE(FontShadow::create(nullptr, c.name, 28, 28));
+        EXPECT_FALSE(FontShadow::create(nullptr, c.name, 20, 20));
+        std::vector<std::string> lines = capture.lines();
+        std::vector<std::string> reports = testsupport::brokenAssetLines(lines, c.name);
+        ASSERT_EQ(1u, reports.size()) << testing::PrintToString(lines);
+        EXPECT_NE(std::string::npos, reports[0].find(c.reason)) << reports[0];
     }
     EXPECT_FALSE(FontShadow::create(nullptr, nullptr, 28, 28));
     EXPECT_FALSE(iOS::FontImp::createFromResource(nullptr, 28, 28));
 
+    // A good font asked for at a size it cannot have is the caller's fault,
+    // not the file's: nothing is reported.
     write("good.ttf", real);
+    testsupport::StderrCapture capture;
     for (auto wh : {std::pair{0, 28}, std::pair{28, 0}, std::pair{-1, -1}, std::pair{28, 1 << 30}}) {
         EXPECT_FALSE(FontShadow::create(nullptr, "good.ttf", wh.first, wh.second)) << wh.first << "x" << wh.second;
     }
     EXPECT_TRUE(FontShadow::create(nullptr, "good.ttf", 28, 28));
+    EXPECT_TRUE(testsupport::brokenAssetLines(capture.lines(), "good.ttf").empty());
 }
 
 TEST_F(FontFiles, TruncatedFontIsRefusedOrRenderedSafely) {

@@ -250,19 +250,28 @@ TEST_F(DrawTest, AlphaTintsTexturedDrawsOverWhatIsBelow) {
 }
 
 TEST_F(DrawTest, TheMaskKeepsWhereItsRedChannelIsSet) {
-    // The mask is sampled at the image's texture coordinates: each fills a
-    // page of its own here, so both sit at their page's origin.
-    RefPtr<Image> image = solidImage(graphics.get(), 128, 128, kGreen);
-    RefPtr<Image> mask = makeImage(graphics.get(), 128, 128, [](int32_t x, int32_t) { return x < 64 ? kRed : kBlack; });
-    ASSERT_NE(image->getTexture()->getPage(), mask->getTexture()->getPage());
-    graphics->setClearColor(0, 0, 1, 1);
-    graphics->drawMasked(100, 100, 128, 128, image, mask);
-    present();
-    EXPECT_PIXEL(kGreen, at(110, 200));
-    EXPECT_PIXEL(kGreen, at(160, 120));
-    EXPECT_PIXEL(kBlue, at(170, 200));
-    EXPECT_PIXEL(kBlue, at(220, 220));
-    EXPECT_PIXEL(kBlue, at(90, 200));
+    // The image fills a page of its own, at the page's origin; the mask sits
+    // at its page's origin too, or below another picture of its page, where
+    // the image's coordinates would find that picture instead.
+    for (bool maskBelowAnother : {false, true}) {
+        SCOPED_TRACE(maskBelowAnother ? "mask below another picture" : "mask at its page's origin");
+        RefPtr<Image> image = solidImage(graphics.get(), 128, 128, kGreen);
+        RefPtr<Image> before = maskBelowAnother ? solidImage(graphics.get(), 200, 40, kWhite) : nullptr;
+        RefPtr<Image> mask = makeImage(graphics.get(), 128, 64, [](int32_t x, int32_t) { return x < 64 ? kRed : kBlack; });
+        ASSERT_NE(image->getTexture()->getPage(), mask->getTexture()->getPage());
+        EXPECT_EQ(maskBelowAnother ? 40 : 0, mask->getTexture()->regionY());
+        graphics->setClearColor(0, 0, 1, 1);
+        graphics->drawMasked(100, 100, 128, 64, image, mask);
+        present();
+        for (int y : {104, 130, 160}) {
+            EXPECT_PIXEL(kGreen, at(110, y)) << y;
+            EXPECT_PIXEL(kGreen, at(160, y)) << y;
+            EXPECT_PIXEL(kBlue, at(170, y)) << y;
+            EXPECT_PIXEL(kBlue, at(220, y)) << y;
+        }
+        EXPECT_PIXEL(kBlue, at(90, 130));
+        EXPECT_PIXEL(kBlue, at(110, 170));
+    }
 }
 
 TEST_F(DrawTest, AfterAMaskedDrawTheImagesPageIsTheBoundOne) {
@@ -486,14 +495,18 @@ TEST_F(DrawTest, TexturesSurviveReleaseAndRestoreOfTheContext) {
     int contexts = KelpaPlatform::hostGLLiveContexts();
     for (int i = 0; i < 4; ++i) {
         iOS::releaseGraphicsContext(graphics.get());
-        EXPECT_FALSE(imp->hasContext());
-        EXPECT_EQ(contexts - 1, KelpaPlatform::hostGLLiveContexts());
-        // Drawing without a context draws nothing and does not crash.
+        // The pause gives up the framebuffer only: the context stays, and
+        // nothing is drawn or shown until the resume.
+        EXPECT_TRUE(imp->hasContext());
+        EXPECT_FALSE(imp->canDraw());
+        EXPECT_EQ(contexts, KelpaPlatform::hostGLLiveContexts());
+        uint64_t frames = capture.frameCount();
         graphics->drawImage(0, 0, image);
         graphics->present();
+        EXPECT_EQ(frames, capture.frameCount());
         iOS::restoreGraphicsContext(graphics.get());
-        ASSERT_TRUE(imp->hasContext());
-        EXPECT_EQ(contexts, KelpaPlatform::hostGLLiveContexts());
+        ASSERT_TRUE(imp->canDraw());
+        EXPECT_EQ(contexts, KelpaPlatform::hostGLLiveContexts()) << "the resume replaces the context";
     }
     graphics->drawImage(100, 100, image);
     present();
@@ -505,6 +518,28 @@ TEST_F(DrawTest, TexturesSurviveReleaseAndRestoreOfTheContext) {
     graphics->drawImage(300, 300, later);
     present();
     EXPECT_PIXEL(kBlue, at(305, 305));
+}
+
+TEST_F(DrawTest, PicturesMadeWhilePausedAreDrawnAfterTheResume) {
+    // Scenes go on updating while the application is paused (under the
+    // pause panel, after an ad tap) and may load pictures or render texts.
+    RefPtr<Image> early = solidImage(graphics.get(), 16, 16, kRed);  // its page has room left
+    iOS::releaseGraphicsContext(graphics.get());
+    RefPtr<Image> sharing = solidImage(graphics.get(), 16, 16, kGreen);
+    RefPtr<Image> ownPage = solidImage(graphics.get(), 300, 40, kBlue);
+    ASSERT_TRUE(sharing);
+    ASSERT_TRUE(ownPage);
+    EXPECT_EQ(early->getTexture()->getPage(), sharing->getTexture()->getPage());
+    EXPECT_NE(early->getTexture()->getPage(), ownPage->getTexture()->getPage());
+    iOS::restoreGraphicsContext(graphics.get());
+    graphics->drawImageSized(0, 0, 100, 100, early);
+    graphics->drawImageSized(100, 0, 100, 100, sharing);
+    graphics->drawImage(0, 200, ownPage);
+    present();
+    EXPECT_PIXEL(kRed, at(50, 50));
+    EXPECT_PIXEL(kGreen, at(150, 50));
+    EXPECT_PIXEL(kBlue, at(150, 220));
+    EXPECT_PIXEL(kBlack, at(350, 220));
 }
 
 TEST_F(DrawTest, ANewContextLeavesNoPageWithANameOfTheOldOne) {
@@ -557,6 +592,30 @@ TEST_F(DrawTest, ALaterGraphicsObjectTakesTheViewOverCleanly) {
     other->fillRect(0, 0, 540, 960);
     other->present();
     EXPECT_PIXEL(kGreen, capture.pixel(10, 10));
+}
+
+TEST_F(DrawTest, PagesOfAGraphicsObjectThatLostTheViewForgetTheirNames) {
+    RefPtr<Image> dropped = solidImage(graphics.get(), 16, 16, kRed);
+    RefPtr<Image> kept = solidImage(graphics.get(), 300, 16, kRed);  // a second page
+    TestApp otherApp;
+    RefPtr<Graphics> other = iOS::createGraphicsImp(&otherApp);
+    auto* otherImp = dynamic_cast<iOS::GraphicsImp*>(other.get());
+    ASSERT_NE(nullptr, otherImp);
+    // Names start afresh in the new context: this page gets the number the
+    // first one had in the old context.
+    RefPtr<Image> theirs = solidImage(other.get(), 16, 16, kGreen);
+    ASSERT_TRUE(theirs);
+    dropped = nullptr;  // must not delete the new context's texture of that number
+    EXPECT_EQ(TextureHandle::kNoGLName, *kept->getTexture()->getPage()->getGLName());
+    EXPECT_FALSE(imp->hasContext());
+    // No new page of the first object's takes a name in the other's context.
+    EXPECT_FALSE(Texture::create(graphics.get(), 1000, 8));
+    other->drawImageSized(0, 0, 540, 960, theirs);
+    other->present();
+    EXPECT_PIXEL(kGreen, capture.pixel(10, 10));
+    kept = nullptr;
+    theirs = nullptr;
+    other = nullptr;
 }
 
 TEST(GraphicsFailures, NoContextIsReportedAndDrawingStaysSafe) {
@@ -689,9 +748,10 @@ TEST(GraphicsContextCallbacks, KindsMapToTheirLists) {
     EXPECT_EQ(1, imp->addContextCallback(iOS::GraphicsOpenGL::kGraphicsGone, &countCall, &gone));
     EXPECT_EQ(0, imp->addContextCallback(7, &countCall, &gone));
     imp->releaseContext();
-    EXPECT_EQ(1u, destroyed.size());
+    EXPECT_TRUE(destroyed.empty()) << "a pause keeps the context";
     EXPECT_TRUE(created.empty());
     imp->restoreContext();
+    EXPECT_EQ(1u, destroyed.size()) << "the resume replaces it";
     ASSERT_EQ(1u, created.size());
     EXPECT_EQ(static_cast<void*>(static_cast<iOS::GraphicsOpenGL*>(imp)), created[0].first);
     EXPECT_TRUE(gone.empty());

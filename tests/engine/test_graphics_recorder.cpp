@@ -266,6 +266,46 @@ TEST_F(RecorderTest, SpriteCommandsAnchorTheirPosition) {
     g->resetCommands();
 }
 
+TEST_F(RecorderTest, SpriteAnchorsNearThe32BitLimitsRecordOnlyWhatFits) {
+    RefPtr<Image> image = sizedImage(10, 10);
+    struct Case {
+        int32_t x, y;
+        uint32_t anchor;
+        int32_t size;  // width and height
+        int32_t dx, dy;
+        bool recorded;
+        int32_t wantX, wantY;
+    };
+    const Case cases[] = {
+        {INT32_MIN + 10, 0, 0x02, 10, 0, 0, true, INT32_MIN, 0},  // lands exactly on the limit
+        {INT32_MIN + 9, 0, 0x02, 10, 0, 0, false, 0, 0},
+        {0, INT32_MIN + 4, 0x10, 10, 0, 0, false, 0, 0},
+        {0, INT32_MIN, 0x20, 10, 0, 0, false, 0, 0},
+        {INT32_MAX, INT32_MAX, 0x00, 10, 0, 0, true, INT32_MAX, INT32_MAX},
+        {INT32_MAX, 0, 0x00, 10, 1, 0, false, 0, 0},
+        {0, INT32_MIN, 0x00, 10, 0, -1, false, 0, 0},
+        {INT32_MAX, 0, 0x01, INT32_MIN, 0, 0, false, 0, 0},  // minus half of the most negative width
+        {INT32_MIN, 0, 0x02, -10, -10, 0, true, INT32_MIN, 0},  // the anchor's +10 and dx's -10 cancel
+        {INT32_MAX - 5, 0, 0x01, 10, 0, 0, true, INT32_MAX - 10, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "at " << c.x << "," << c.y << " anchor " << c.anchor << " size "
+                                        << c.size << " plus " << c.dx << "," << c.dy);
+        RefPtr<Sprite2D> s = makeRef<Sprite2D>(c.x, c.y, image, c.anchor);
+        s->width = c.size;
+        s->height = c.size;
+        g->resetCommands();
+        g->drawSpriteAt(c.dx, c.dy, s.get());
+        std::vector<Decoded> all = g->decode(0);
+        ASSERT_EQ(c.recorded ? 1u : 0u, all.size());
+        if (!c.recorded) continue;
+        auto p = payloadAs<SpriteFields>(all.back());
+        EXPECT_EQ(c.wantX, p.x);
+        EXPECT_EQ(c.wantY, p.y);
+    }
+    g->resetCommands();
+}
+
 TEST_F(RecorderTest, ScalarPayloadsKeepArgumentOrder) {
     g->setColor(0.1f, 0.2f, 0.3f, 0.4f);
     g->setOrigin(5, 6, 7);

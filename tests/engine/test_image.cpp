@@ -5,6 +5,8 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <sys/resource.h>
+
 #include <csetjmp>
 #include <cstring>
 #include <string>
@@ -157,6 +159,35 @@ Bytes makeBmp(uint32_t w, uint32_t h, size_t pixelBytes) {
     b[26] = 1;
     b[28] = 32;
     return b;
+}
+
+// A PNG of one-bit grey zeros, written a row at a time so that even a huge
+// one takes little memory to make; it compresses about a thousand to one.
+Bytes zeroGrayPng(uint32_t w, uint32_t h) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    Bytes row((w + 7) / 8, 0);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(png, &out, appendPngBytes, flushNothing);
+    png_set_compression_level(png, 9);
+    png_set_IHDR(png, info, w, h, 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (uint32_t y = 0; y < h; ++y) png_write_row(png, row.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// The most this process has had resident so far, in bytes.
+uint64_t peakResidentBytes() {
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return uint64_t(usage.ru_maxrss) * 1024;
 }
 
 // Pixel bytes after the decoded block's start, or an empty vector.
@@ -363,6 +394,53 @@ TEST(ImageDecode, BrokenAndTruncatedFilesAreRefusedWithoutLeaks) {
     EXPECT_TRUE(decode(interlaced).ok);
     EXPECT_EQ(heapCounters().liveBlocks, before.liveBlocks);
     EXPECT_FALSE(ImageConverter::convert(nullptr, 100));
+}
+
+TEST(BmpDecode, HeadersOfAnotherLayoutAreRefused) {
+    // Only the uncompressed 32-bit layout with a 40-byte header and the
+    // pixels right after it is read; any other would decode to wrong pixels.
+    struct Case {
+        const char* name;
+        size_t at;
+        uint32_t value;
+        int bytes;
+    } cases[] = {
+        {"24 bits a pixel", 28, 24, 2}, {"8 bits a pixel", 28, 8, 2},
+        {"bit fields", 30, 3, 4},       {"run-length", 30, 1, 4},
+        {"124-byte header", 14, 124, 4}, {"12-byte header", 14, 12, 4},
+        {"pixels further on", 10, 138, 4}, {"no planes", 26, 0, 2},
+        {"two planes", 26, 2, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes f = makeBmp(2, 2, 2 * 2 * 4 + 256);
+        for (int i = 0; i < c.bytes; ++i) f[c.at + size_t(i)] = uint8_t(c.value >> (8 * i));
+        EXPECT_FALSE(decode(f).ok);
+    }
+    EXPECT_TRUE(decode(makeBmp(2, 2, 2 * 2 * 4)).ok);
+}
+
+TEST(ImageDecode, PicturesLargerThanATexturePageAreRefusedBeforeTheirPixelsAreMade) {
+    const int32_t side = TextureHandle::kMaxPageSide;
+    struct Case {
+        uint32_t w, h;
+        bool ok;
+    } cases[] = {{uint32_t(side), 1, true}, {uint32_t(side) + 1, 1, false}, {1, uint32_t(side) + 1, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w << " x " << c.h);
+        Bytes png = zeroGrayPng(c.w, c.h);
+        ASSERT_FALSE(png.empty());
+        EXPECT_EQ(c.ok, decode(png).ok);
+        Bytes bmp = makeBmp(c.w, c.h, size_t(c.w) * c.h * 4);
+        EXPECT_EQ(c.ok, decode(bmp).ok);
+    }
+    // About 65 KB that would unpack to 2 GiB of RGBA.
+    Bytes bomb = zeroGrayPng(32768, 16384);
+    ASSERT_FALSE(bomb.empty());
+    EXPECT_LT(bomb.size(), size_t(100000));
+    uint64_t peak = peakResidentBytes();
+    EXPECT_FALSE(ImageConverter::convert(bomb.data(), bomb.size()));
+    EXPECT_LT(peakResidentBytes(), peak + (uint64_t(256) << 20));
 }
 
 TEST(ImageDecode, TrailingBytesAfterTheImageAreIgnored) {

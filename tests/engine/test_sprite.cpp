@@ -166,4 +166,15 @@ TEST(Sprite2D, ExtremePositionsDoNotOverflow) {
     EXPECT_TRUE(t.hitTest(INT32_MIN, INT32_MAX));
     EXPECT_FALSE(t.hitTest(INT32_MIN + 1, INT32_MAX));
     EXPECT_EQ(t.anchoredRect().left, int64_t(INT32_MIN) - 10);
+
+    // A corner that no 32-bit position can hold is not drawn at all.
+    DrawCapture g;
+    t.draw(&g, 0, 0);
+    s.draw(&g, 1, 0);
+    EXPECT_TRUE(g.calls.empty());
+    t.draw(&g, 10, 0);
+    s.draw(&g, 0, -1);
+    ASSERT_EQ(g.calls.size(), 1u);
+    EXPECT_EQ(g.calls[0].x, INT32_MIN);
+    EXPECT_EQ(g.calls[0].y, INT32_MAX - 10);
 }

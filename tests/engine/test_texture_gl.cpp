@@ -23,6 +23,7 @@
 #include "engine/ios/Paths.h"
 #include "engine/ios/TextureImp.h"
 #include "tests/support/png_fixtures.h"
+#include "tests/support/stderr_capture.h"
 
 using namespace KelpaEngine;
 
@@ -131,10 +132,12 @@ TEST_F(TextureGL, TexturesSurviveReleaseAndRestoreOfTheContext) {
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         imp_->releaseContext();
-        EXPECT_EQ(glNameOf(a), TextureHandle::kNoGLName) << "names die with their context";
+        // The pause keeps the context and the pages' textures in it.
+        EXPECT_TRUE(glIsTexture(glNameOf(a)));
         // Updated while paused: the RGBA copy keeps it for the restore.
         pc = pattern(30, 30, uint8_t(40 + round));
         c->update(pc.data());
+        EXPECT_EQ(readBack(c), pc);
         ASSERT_EQ(imp_->restoreContext(), 1);
         for (const RefPtr<Texture>* t : {&a, &b, &c}) {
             ASSERT_NE(glNameOf(*t), TextureHandle::kNoGLName);
@@ -247,22 +250,58 @@ TEST_F(ImageFilesGL, LoadSharesALiveImageAndDecodesAgainAfterItIsGone) {
     EXPECT_EQ(sprite->anchor, 0x11u);
 }
 
-TEST_F(ImageFilesGL, UnreadableFilesGiveNullAndRegisterNothing) {
+TEST_F(ImageFilesGL, AnImageLoadedWhilePausedIsThereAfterTheResume) {
+    imp_->releaseContext();
+    RefPtr<Image> coin = Image::load(graphics_.get(), "main_coin.png");
+    ASSERT_TRUE(coin);
+    RefPtr<Sprite2D> sprite = Sprite2D::create(graphics_.get(), 0, 0, "main_coin.png", 0);
+    ASSERT_TRUE(sprite);
+    ASSERT_EQ(imp_->restoreContext(), 1);
+    ASSERT_NE(glNameOf(coin->texture), TextureHandle::kNoGLName);
+    EXPECT_EQ(readBack(coin->texture), coin_);
+}
+
+TEST_F(ImageFilesGL, UnreadableFilesGiveNullAndRegisterNothingAndAreReportedOnce) {
     // Warm up whatever the first load sets up once.
     { RefPtr<Image> warm = Image::load(graphics_.get(), "main_coin.png"); }
+    Bytes bmp24(54 + 16, 0);
+    bmp24[0] = 'B', bmp24[1] = 'M', bmp24[10] = 54, bmp24[14] = 40, bmp24[18] = 2, bmp24[22] = 2, bmp24[26] = 1;
+    bmp24[28] = 24;
+    writeFile(dir_ + "/rgb.bmp", bmp24);
+    const struct {
+        const char* name;
+        const char* reason;
+    } cases[] = {
+        {"missing.png", "not found"},
+        {"broken.png", "cut short"},
+        {"empty.png", "empty file"},
+        {"text.png", "neither a PNG nor a BMP"},
+        {"rgb.bmp", "layout not supported"},
+    };
     int32_t registered = Image::registeredCount();
-    for (const char* name : {"missing.png", "broken.png", "empty.png", "text.png"}) {
-        SCOPED_TRACE(name);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         HeapCounters before = heapCounters();
-        EXPECT_FALSE(Image::load(graphics_.get(), name));
-        EXPECT_FALSE(Sprite2D::create(graphics_.get(), 0, 0, name, 0));
+        {
+            testsupport::StderrCapture capture;
+            EXPECT_FALSE(Image::load(graphics_.get(), c.name));
+            // Asked for again (a sprite of it): no second line.
+            EXPECT_FALSE(Sprite2D::create(graphics_.get(), 0, 0, c.name, 0));
+            std::vector<std::string> lines = capture.lines();
+            std::vector<std::string> reports = testsupport::brokenAssetLines(lines, c.name);
+            ASSERT_EQ(1u, reports.size()) << testing::PrintToString(lines);
+            EXPECT_NE(std::string::npos, reports[0].find(c.reason)) << reports[0];
+        }
         HeapCounters after = heapCounters();
         EXPECT_EQ(after.liveBlocks, before.liveBlocks);
         EXPECT_EQ(after.bytesInUse, before.bytesInUse);
         EXPECT_EQ(Image::registeredCount(), registered);
-        EXPECT_EQ(Image::findLoaded(name), nullptr);
+        EXPECT_EQ(Image::findLoaded(c.name), nullptr);
     }
+    std::remove((dir_ + "/rgb.bmp").c_str());
     EXPECT_EQ(TextureHandle::firstPage(), nullptr);
+    testsupport::StderrCapture capture;
     EXPECT_FALSE(Image::load(graphics_.get(), nullptr));
     EXPECT_FALSE(Image::load(nullptr, "main_coin.png"));
+    EXPECT_TRUE(capture.lines().empty()) << "no asset, nothing to report";
 }

@@ -112,6 +112,36 @@ TEST_F(EglHostTest, EachSetupReplacesTheOldContextAndDeleteDropsIt) {
     hostGLDelete(this);  // twice is harmless
 }
 
+TEST_F(EglHostTest, ReleasingTheFramebufferKeepsTheContextAndItsTextures) {
+    int base = hostGLLiveContexts();
+    ASSERT_EQ(kHostGLOk, hostGLSetup(this, nullptr));
+    GLuint before = 0;
+    glGenTextures(1, &before);
+    int stranger = 0;
+    hostGLReleaseFramebuffer(&stranger);  // not the owner: nothing happens
+    EXPECT_NE(0, hostGLPixelWidth());
+    hostGLReleaseFramebuffer(this);
+    EXPECT_TRUE(hostGLIsCurrentFor(this));
+    EXPECT_EQ(base + 1, hostGLLiveContexts());
+    EXPECT_EQ(0, hostGLPixelWidth());
+    EXPECT_EQ(1, hostGLPresent());  // nothing to present
+    EXPECT_EQ(0u, capture_.frameCount());
+    EXPECT_EQ(kHostGLIncompleteFramebuffer, hostGLStorage());
+    // Objects old and new live on in the kept context.
+    GLuint made = 0;
+    glGenTextures(1, &made);
+    EXPECT_NE(0u, made);
+    glBindTexture(GL_TEXTURE_2D, made);
+    EXPECT_TRUE(glIsTexture(made));
+    glBindTexture(GL_TEXTURE_2D, before);
+    EXPECT_TRUE(glIsTexture(before));
+    // A new set-up replaces the context and presents again.
+    ASSERT_EQ(kHostGLOk, hostGLSetup(this, nullptr));
+    EXPECT_EQ(base + 1, hostGLLiveContexts());
+    EXPECT_EQ(0, hostGLPresent());
+    EXPECT_EQ(1u, capture_.frameCount());
+}
+
 TEST_F(EglHostTest, FailuresAreReportedAndLeaveNoContext) {
     int base = hostGLLiveContexts();
     hostGLFailNextSetupForTesting();
