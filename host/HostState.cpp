@@ -33,8 +33,7 @@ void resetHostState() {
     }
     s.suspendFlag.store(0);
     s.terminateFlag.store(0);
-    KelpaEngine::iOS::TouchSample drop;
-    s.pendingTouch.take(&drop);
+    s.pendingTouch.clear();
     s.platform = nullptr;
     s.adViews = nullptr;
     s.services = nullptr;
@@ -80,7 +79,7 @@ void hostFrameHook(KelpaEngine::Application* app, int32_t sleepMs) {
         vc->adkasaBannerController();
         vc->adkasaInterController();
     }
-    // 3. The one pending touch, taken as a unit with its mark.
+    // 3. The oldest pending touch, taken as a unit with its mark.
     KelpaEngine::iOS::deliverPendingTouch(s.pendingTouch, app);
     // 4. The flags.
     copyFlagsInto(imp);

@@ -1,6 +1,6 @@
 // The root view controller: owns the GL view, the two banners and the
 // interstitial, starts the game thread once its view has appeared, turns
-// touches into the one pending touch and lifecycle notifications into the
+// touches into pending touches and lifecycle notifications into the
 // host's flags, and carries out the game's ad wishes on the main queue.
 #pragma once
 
