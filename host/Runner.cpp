@@ -193,7 +193,12 @@ void Runner::scheduleScript() {
     }
 }
 
-void Runner::frameShown(const FrameView& frame) {
+bool Runner::frameShown(const FrameView& frame) {
+    // Game thread only, so the check and the count cannot interleave.
+    if (settings_.frames >= 0 && frames_.load() >= uint64_t(settings_.frames)) {
+        if (!stopPosted_.exchange(true)) dispatchAsyncMain(stopRun);  // a limit of 0
+        return false;
+    }
     uint64_t n = frames_.fetch_add(1) + 1;
     if (n == 1 && !settings_.script.empty()) {
         // The run's own runner, looked up when the block runs: a block left
@@ -218,6 +223,7 @@ void Runner::frameShown(const FrameView& frame) {
     if (settings_.frames >= 0 && n >= uint64_t(settings_.frames) && !stopPosted_.exchange(true)) {
         dispatchAsyncMain(stopRun);
     }
+    return true;
 }
 
 void Runner::finish() {

@@ -55,7 +55,9 @@ public:
     // ("last.png") and reports.
     void finish();
 
-    void frameShown(const KelpaPlatform::FrameView& frame) override;
+    // Counts and writes the frame; false for frames past the frame limit,
+    // which are not presented (the game runs on until the stop arrives).
+    bool frameShown(const KelpaPlatform::FrameView& frame) override;
 
     uint64_t frames() const { return frames_.load(); }
     int shotsWritten() const { return shots_.load(); }

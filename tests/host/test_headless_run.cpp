@@ -20,6 +20,7 @@
 #include "engine/Scene.h"
 #include "host/HostMain.h"
 #include "host/HostState.h"
+#include "platform/ns/MainQueue.h"
 #include "tests/host/png_read.h"
 
 using namespace KelpaEngine;
@@ -199,6 +200,47 @@ TEST_F(HeadlessRun, ScriptedTerminateEndsTheRunEarly) {
     ASSERT_EQ(run(o), 0) << out;
     EXPECT_EQ(out.find("time limit reached"), std::string::npos) << out;
     EXPECT_LT(position(out, "applicationWillTerminate"), position(out, "game thread ended")) << out;
+}
+
+// Draws every frame; while frame 9 is made it keeps the main thread busy,
+// so the run's stop after frame 10 comes several frames late.
+std::atomic<int> gUpdates{0};
+
+class BusyMainScene : public Scene {
+public:
+    int32_t init(Application*) override { return 0; }
+    RefPtr<Scene> update(Application*) override {
+        if (gUpdates.fetch_add(1) + 1 == 9) {
+            KelpaPlatform::dispatchAsyncMain([] { usleep(300 * 1000); });
+        }
+        invalidate();
+        return self();
+    }
+    bool draw(Application*, Graphics* g) override {
+        g->setClearColor(0, 0, 1, 1);
+        return true;
+    }
+};
+
+int busyMainEntry(RefPtr<Application> app) {
+    runScenes(app.get(), makeRef<BusyMainScene>());
+    return 0;
+}
+
+TEST_F(HeadlessRun, ExactlyTheGivenNumberOfFramesIsPresented) {
+    KelpaHost::HostOptions o;
+    o.headless = true;
+    o.documents = dir + "/docs";
+    o.frames = 10;
+    o.every = 1;
+    o.shotsDir = dir + "/shots";
+    o.timeoutSeconds = 120;
+    gUpdates = 0;
+    ASSERT_EQ(run(o, busyMainEntry), 0) << out;
+    EXPECT_NE(out.find("mekko: 10 frames presented, 11 pictures"), std::string::npos) << out;
+    EXPECT_TRUE(exists(o.shotsDir + "/frame-000010.png"));
+    EXPECT_FALSE(exists(o.shotsDir + "/frame-000011.png"));
+    EXPECT_GT(gUpdates.load(), 10);  // the game did run past the last frame
 }
 
 int returningEntry(RefPtr<Application>) { return 0; }
