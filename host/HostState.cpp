@@ -4,6 +4,7 @@
 
 #include "engine/HostBridge.h"
 #include "engine/ios/ApplicationImp.h"
+#include "host/Runner.h"
 #include "host/ViewController.h"
 #include "platform/ui/UIApplication.h"
 
@@ -33,6 +34,7 @@ void resetHostState() {
     }
     s.suspendFlag.store(0);
     s.terminateFlag.store(0);
+    s.scriptedLifecycle.store(0);
     s.pendingTouch.clear();
     s.platform = nullptr;
     s.adViews = nullptr;
@@ -41,6 +43,8 @@ void resetHostState() {
     for (int32_t kind : {KelpaEngine::kAdTopBanner, KelpaEngine::kAdBottomBanner, KelpaEngine::kAdInterstitial}) {
         bridge.storeAdWish(kind, 0);
     }
+    bridge.setRandomSeed(-1);
+    bridge.setGameClock(nullptr);
 }
 
 namespace {
@@ -74,6 +78,8 @@ void hostFrameHook(KelpaEngine::Application* app, int32_t sleepMs) {
         std::lock_guard<std::mutex> guard(s.knownAppLock);
         if (!s.knownApp.load(std::memory_order_relaxed)) s.knownApp.store(imp, std::memory_order_release);
     }
+    // The run's own frame work: a repeatable run's clock and script.
+    if (Runner* run = currentRunner()) run->gameFrameHook();
     // 2. The ad wishes go to the main queue.
     if (ViewController* vc = s.rootViewController.load(std::memory_order_acquire)) {
         vc->adkasaBannerController();

@@ -46,6 +46,10 @@ struct HostState {
 
     std::atomic<uint8_t> suspendFlag{0};
     std::atomic<uint8_t> terminateFlag{0};
+    // A repeatable run: its script alone pauses and resumes the game, from
+    // the game thread, so the lifecycle handlers and ad taps leave the
+    // suspend flag alone (and the resign does not wait).
+    std::atomic<uint8_t> scriptedLifecycle{0};
     KelpaEngine::iOS::PendingTouch pendingTouch;
 
     // Seams; null members take the production choice.

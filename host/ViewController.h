@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "adkasa_sdk_ios/AdkasaPopupView.h"
+#include "engine/ios/PendingTouch.h"
 #include "adkasa_sdk_ios/AdkasaView.h"
 #include "platform/ns/NSThread.h"
 #include "platform/ui/UIViewController.h"
@@ -27,6 +28,10 @@ public:
     virtual std::shared_ptr<AdkasaView> makeBanner(const KelpaPlatform::CGRect& frame);
     virtual std::shared_ptr<AdkasaPopupView> makePopup();
 };
+
+// A touch at a point of the root view (which fills the screen) as the game
+// gets it: in the scene's coordinates. Any thread.
+KelpaEngine::iOS::TouchSample touchSampleAt(const KelpaPlatform::CGPoint& inView, int32_t count, int32_t phase);
 
 class ViewController : public KelpaPlatform::UIViewController,
                        public AdkasaViewDelegate,
