@@ -27,6 +27,11 @@ uint8_t HostBridge::adWish(int32_t kind) const {
     return slot < 0 ? 0 : wishes_[slot].load(std::memory_order_relaxed);
 }
 
+void HostBridge::setRandomSeed(int64_t seed) { seed_.store(seed, std::memory_order_release); }
+int64_t HostBridge::randomSeed() const { return seed_.load(std::memory_order_acquire); }
+void HostBridge::setGameClock(FrameClock* clock) { clock_.store(clock, std::memory_order_release); }
+FrameClock* HostBridge::gameClock() const { return clock_.load(std::memory_order_acquire); }
+
 void HostBridge::shareTwitter(const char*) {}
 void HostBridge::shareFacebook(const char*) {}
 void HostBridge::openURL(const char*) {}

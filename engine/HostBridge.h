@@ -1,5 +1,6 @@
 // The seam between the engine's bridges and the platform host's services:
-// the three ad wishes, the two share sheets and opening a URL.
+// the three ad wishes, the two share sheets and opening a URL, and what a
+// repeatable run gives the game: a random seed and a clock of its own.
 //
 // The ad wishes are single bytes: the game thread writes them through
 // Adsense::show, the host's main-queue blocks read them, and the host clears
@@ -16,6 +17,8 @@
 #include <cstdint>
 
 namespace KelpaEngine {
+
+class FrameClock;
 
 enum AdKind : int32_t {
     kAdTopBanner = 1,
@@ -42,8 +45,20 @@ public:
     virtual void shareFacebook(const char* text);
     virtual void openURL(const char* url);
 
+    // The seed the game's randomness starts from; -1 (the default) for none,
+    // when the game seeds itself. Safe from any thread.
+    void setRandomSeed(int64_t seed);
+    int64_t randomSeed() const;
+    // The clock the game measures its time with; null (the default) for
+    // none, when the game uses monotonicClock(). The clock must outlive its
+    // use. Safe from any thread.
+    void setGameClock(FrameClock* clock);
+    FrameClock* gameClock() const;
+
 private:
     std::atomic<uint8_t> wishes_[3] = {0, 0, 0};
+    std::atomic<int64_t> seed_{-1};
+    std::atomic<FrameClock*> clock_{nullptr};
 };
 
 // The process-wide bridge. Passing null puts the default back. The bridge

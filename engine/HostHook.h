@@ -1,6 +1,6 @@
 // The seam between the frame step and the platform host. Once per frame,
 // on the game thread, the frame step calls the hook; the host's hook hands
-// over the ad wishes, the one pending touch and the lifecycle flags into the
+// over the ad wishes, a pending touch and the lifecycle flags into the
 // application, then sleeps the given time.
 //
 // The host implements HostHook and either passes it to the application at

@@ -1,4 +1,7 @@
-// A read-write data file in the app's Documents folder.
+// A read-write data file in the app's Documents folder. Reads see every
+// write made through the object; the file itself changes only when the
+// changes are flushed, and then as a whole: after a crash it holds either
+// the content before or the content after a flush, never a mix.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +20,10 @@ public:
     // Transfer up to n bytes; return the number transferred (0 for n <= 0).
     virtual int32_t read(void* buffer, int32_t n) = 0;
     virtual int32_t write(const void* buffer, int32_t n) = 0;
+    // Writes the pending changes to disk durably. 0 on success (or nothing
+    // pending), -1 on failure, which leaves the file as it was; the changes
+    // stay pending. The destructor flushes too, without a way to report.
+    virtual int32_t flush() = 0;
 
     // A little-endian 32-bit word. Bytes that could not be read count as 0,
     // so a read at the end of the file gives 0.

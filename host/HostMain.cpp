@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/HostBridge.h"
 #include "engine/ios/Paths.h"
 #include "host/AppDelegate.h"
 #include "host/HostServices.h"
@@ -93,6 +94,10 @@ const char* hostUsage() {
            "                      MS drag X1 Y1 X2 Y2 [MS] [STEPS] | MS resign|active|background|foreground|terminate\n"
            "  --input TEXT        the same inline, events separated by ';'\n"
            "  --timeout SECONDS   stop after this long (headless default 60)\n"
+           "  --seed N            a repeatable run: the game gets the random seed N (0 to 4294967295),\n"
+           "                      its clock advances 16 ms a frame, and the script comes by frame\n"
+           "                      (an event at MS on frame round(MS / 16) after the first) and alone\n"
+           "                      pauses and resumes the game\n"
            "  --help              this text\n";
 }
 
@@ -139,6 +144,10 @@ bool parseHostOptions(int argc, char** argv, HostOptions* options, std::string* 
         } else if (a == "--input") {
             if (!value(&v)) return fail("--input needs events");
             o.scriptText = v;
+        } else if (a == "--seed") {
+            if (!value(&v) || !parseInt(v, 0, INT64_C(4294967295), &o.seed)) {
+                return fail("--seed needs a number from 0 to 4294967295");
+            }
         } else if (a == "--timeout") {
             if (!value(&v) || !parseDouble(v, 0.001, 86400.0, &o.timeoutSeconds)) {
                 return fail("--timeout needs seconds (up to 86400)");
@@ -208,6 +217,7 @@ int hostRun(GameEntryFn gameEntry, const char* name, const HostOptions& given, i
     KelpaEngine::iOS::setDocumentsFolder(documents.c_str());
 
     RunSettings settings;
+    settings.seed = options.seed;
     settings.frames = options.frames;
     settings.shotsDir = options.shotsDir;
     settings.every = options.every;
@@ -236,6 +246,11 @@ int hostRun(GameEntryFn gameEntry, const char* name, const HostOptions& given, i
     installHostServicesBridge();
     Runner runner(settings);
     setCurrentRunner(&runner);
+    // Set before the game thread starts; without a seed, as nothing was given.
+    KelpaEngine::HostBridge& bridge = KelpaEngine::installedHostBridge();
+    bridge.setRandomSeed(runner.repeatable() ? options.seed : -1);
+    bridge.setGameClock(runner.repeatable() ? runner.gameClock() : nullptr);
+    hostState().scriptedLifecycle.store(runner.repeatable() ? 1 : 0);
 
     KelpaPlatform::UIApplicationOptions ui;
     ui.headless = options.headless;
@@ -249,6 +264,10 @@ int hostRun(GameEntryFn gameEntry, const char* name, const HostOptions& given, i
                                      },
                                      ui);
     setCurrentRunner(nullptr);
+    // The clock goes with the runner.
+    bridge.setGameClock(nullptr);
+    bridge.setRandomSeed(-1);
+    hostState().scriptedLifecycle.store(0);
     inner.drain();
     outer.drain();
     // A run without a screen exists to make frames: none is a failure.

@@ -2,7 +2,7 @@
 //
 //   mekko [--headless] [--profile NAME] [--zoom Z] [--assets DIR]
 //         [--documents DIR] [--frames N] [--shots DIR] [--every N]
-//         [--script FILE] [--input TEXT] [--timeout SECONDS] [--help]
+//         [--script FILE] [--input TEXT] [--timeout SECONDS] [--seed N] [--help]
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,7 @@ struct HostOptions {
     std::string scriptFile;    // timed input, one event a line
     std::string scriptText;    // the same inline, events separated by ';'
     double timeoutSeconds = kUnset;  // stop after this long; -1 no limit
+    int64_t seed = -1;         // 0 .. 2^32 - 1: the game's seed and a repeatable run; -1 none
     bool help = false;
 };
 

@@ -4,6 +4,7 @@
 
 #include "engine/HostBridge.h"
 #include "engine/ios/ApplicationImp.h"
+#include "host/Runner.h"
 #include "host/ViewController.h"
 #include "platform/ui/UIApplication.h"
 
@@ -33,8 +34,8 @@ void resetHostState() {
     }
     s.suspendFlag.store(0);
     s.terminateFlag.store(0);
-    KelpaEngine::iOS::TouchSample drop;
-    s.pendingTouch.take(&drop);
+    s.scriptedLifecycle.store(0);
+    s.pendingTouch.clear();
     s.platform = nullptr;
     s.adViews = nullptr;
     s.services = nullptr;
@@ -42,6 +43,8 @@ void resetHostState() {
     for (int32_t kind : {KelpaEngine::kAdTopBanner, KelpaEngine::kAdBottomBanner, KelpaEngine::kAdInterstitial}) {
         bridge.storeAdWish(kind, 0);
     }
+    bridge.setRandomSeed(-1);
+    bridge.setGameClock(nullptr);
 }
 
 namespace {
@@ -75,12 +78,14 @@ void hostFrameHook(KelpaEngine::Application* app, int32_t sleepMs) {
         std::lock_guard<std::mutex> guard(s.knownAppLock);
         if (!s.knownApp.load(std::memory_order_relaxed)) s.knownApp.store(imp, std::memory_order_release);
     }
+    // The run's own frame work: a repeatable run's clock and script.
+    if (Runner* run = currentRunner()) run->gameFrameHook();
     // 2. The ad wishes go to the main queue.
     if (ViewController* vc = s.rootViewController.load(std::memory_order_acquire)) {
         vc->adkasaBannerController();
         vc->adkasaInterController();
     }
-    // 3. The one pending touch, taken as a unit with its mark.
+    // 3. The oldest pending touch, taken as a unit with its mark.
     KelpaEngine::iOS::deliverPendingTouch(s.pendingTouch, app);
     // 4. The flags.
     copyFlagsInto(imp);

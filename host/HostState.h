@@ -1,8 +1,7 @@
 // The host's process-wide state: what the main thread and the game thread
-// share. The main thread writes the suspend and terminate flags and the one
-// pending touch; the game thread reads them once per frame in the frame
-// hook. Every flag is an atomic byte; the pending touch is handed over as
-// one unit. The ad wishes live in the installed bridge (engine/HostBridge.h).
+// share. The main thread writes the suspend and terminate flags and queues
+// touches; the game thread reads them once per frame in the frame hook.
+// Every flag is an atomic byte; each touch is handed over as one unit. The ad wishes live in the installed bridge (engine/HostBridge.h).
 #pragma once
 
 #include <atomic>
@@ -47,6 +46,10 @@ struct HostState {
 
     std::atomic<uint8_t> suspendFlag{0};
     std::atomic<uint8_t> terminateFlag{0};
+    // A repeatable run: its script alone pauses and resumes the game, from
+    // the game thread, so the lifecycle handlers and ad taps leave the
+    // suspend flag alone (and the resign does not wait).
+    std::atomic<uint8_t> scriptedLifecycle{0};
     KelpaEngine::iOS::PendingTouch pendingTouch;
 
     // Seams; null members take the production choice.
@@ -60,13 +63,13 @@ HostState& hostState();
 // Stores the game entry and the name (cut to 255 bytes).
 void setGameEntry(GameEntryFn entry, const char* name);
 
-// Puts every flag, the pending touch, the known application and the wishes
+// Puts every flag, the pending touches, the known application and the wishes
 // back to their start values and drops the seams (tests; no game thread
 // may be running).
 void resetHostState();
 
 // The frame hook (game thread, once per frame): hands the ad wishes to the
-// main queue, the pending touch and the flags to the application, then
+// main queue, the oldest pending touch and the flags to the application, then
 // sleeps sleepMs.
 void hostFrameHook(KelpaEngine::Application* app, int32_t sleepMs);
 

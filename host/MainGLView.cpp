@@ -16,8 +16,10 @@ MainGLView::~MainGLView() {
 }
 
 void MainGLView::presentFrame(const FrameView& frame) {
+    if (FrameTap* tap = tap_.load(std::memory_order_acquire)) {
+        if (!tap->frameShown(frame)) return;
+    }
     frames_.fetch_add(1, std::memory_order_acq_rel);
-    if (FrameTap* tap = tap_.load(std::memory_order_acquire)) tap->frameShown(frame);
     if (!paints_.load(std::memory_order_acquire) || !frame.rgba || frame.width <= 0 || frame.height <= 0) return;
 
     // The screen is opaque: alpha plays no part.

@@ -15,12 +15,13 @@
 
 namespace KelpaHost {
 
-// Sees every presented frame on the game thread (the headless runner's
-// screenshots and frame count).
+// Sees every frame on the game thread before it is presented (the
+// headless runner's screenshots and frame count); a frame it refuses (past
+// the run's last one) is not presented.
 class FrameTap {
 public:
     virtual ~FrameTap() = default;
-    virtual void frameShown(const KelpaPlatform::FrameView& frame) = 0;
+    virtual bool frameShown(const KelpaPlatform::FrameView& frame) = 0;
 };
 
 class MainGLView : public KelpaPlatform::UIView, public KelpaPlatform::FramePresenter {

@@ -2,11 +2,15 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
+#include "host/HostState.h"
+#include "host/ViewController.h"
 #include "platform/ns/MainQueue.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIWindow.h"
@@ -37,10 +41,10 @@ struct Scheduled {
     ScriptEvent event;
 };
 
-gboolean runEvent(gpointer data) {
-    const ScriptEvent& e = static_cast<Scheduled*>(data)->event;
+// Main thread: the event as the window system would bring it.
+void performEvent(const ScriptEvent& e) {
     UIApplication* app = UIApplication::shared();
-    if (!app) return G_SOURCE_REMOVE;
+    if (!app) return;
     switch (e.kind) {
     case ScriptEvent::Down:
     case ScriptEvent::Move:
@@ -62,6 +66,10 @@ gboolean runEvent(gpointer data) {
     case ScriptEvent::Foreground: app->enterForeground(); break;
     case ScriptEvent::Terminate: app->terminate(); break;
     }
+}
+
+gboolean runEvent(gpointer data) {
+    performEvent(static_cast<Scheduled*>(data)->event);
     return G_SOURCE_REMOVE;
 }
 
@@ -159,6 +167,10 @@ bool parseScript(const std::string& text, std::vector<ScriptEvent>* events, std:
 
 Runner::Runner(const RunSettings& settings) : settings_(settings) {
     if (settings_.every < 1) settings_.every = 1;
+    if (repeatable()) {
+        for (const ScriptEvent& e : settings_.script) byFrame_.push_back(Due{std::llround(double(e.atMs) / 16.0), e});
+        std::stable_sort(byFrame_.begin(), byFrame_.end(), [](const Due& a, const Due& b) { return a.call < b.call; });
+    }
 }
 
 Runner::~Runner() {
@@ -184,6 +196,60 @@ void Runner::attach(MainGLView* view, bool hasDisplay) {
     std::fflush(stdout);
 }
 
+void Runner::gameFrameHook() {
+    if (!repeatable()) return;
+    ++hookCalls_;
+    clock_.step();
+    if (firstFrameCall_ < 0) return;
+    int64_t call = hookCalls_ - firstFrameCall_ - 1;
+    while (nextDue_ < byFrame_.size() && byFrame_[nextDue_].call <= call) deliverOnFrame(byFrame_[nextDue_++].event);
+}
+
+void Runner::deliverOnFrame(const ScriptEvent& e) {
+    HostState& s = hostState();
+    // The flags change as the lifecycle handlers would change them, and
+    // only on a change, as the application tells its delegate; the
+    // application then follows on the main thread.
+    auto suspend = [&s](uint8_t on) { s.suspendFlag.store(on, std::memory_order_relaxed); };
+    auto resign = [&] {
+        if (active_ && !terminating_) {
+            active_ = false;
+            suspend(1);
+        }
+    };
+    auto becomeActive = [&] {
+        if (active_ || terminating_) return;
+        background_ = false;
+        active_ = true;
+        suspend(0);
+    };
+    switch (e.kind) {
+    case ScriptEvent::Down:
+    case ScriptEvent::Move:
+    case ScriptEvent::Up: {
+        int32_t phase = e.kind == ScriptEvent::Down ? 0 : e.kind == ScriptEvent::Move ? 1 : 2;
+        s.pendingTouch.publish(touchSampleAt(CGPointMake(e.x, e.y), 1, phase));
+        return;
+    }
+    case ScriptEvent::Resign: resign(); break;
+    case ScriptEvent::Active: becomeActive(); break;
+    case ScriptEvent::Background:
+        if (!background_ && !terminating_) {
+            resign();
+            background_ = true;
+        }
+        break;
+    case ScriptEvent::Foreground:
+        if (background_ && !terminating_) becomeActive();
+        break;
+    case ScriptEvent::Terminate:
+        terminating_ = true;
+        s.terminateFlag.store(1, std::memory_order_relaxed);
+        break;
+    }
+    dispatchAsyncMain([e] { performEvent(e); });
+}
+
 void Runner::scheduleScript() {
     if (scriptScheduled_ || frames_.load() == 0) return;
     scriptScheduled_ = true;
@@ -193,9 +259,16 @@ void Runner::scheduleScript() {
     }
 }
 
-void Runner::frameShown(const FrameView& frame) {
+bool Runner::frameShown(const FrameView& frame) {
+    // Game thread only, so the check and the count cannot interleave.
+    if (settings_.frames >= 0 && frames_.load() >= uint64_t(settings_.frames)) {
+        if (!stopPosted_.exchange(true)) dispatchAsyncMain(stopRun);  // a limit of 0
+        return false;
+    }
     uint64_t n = frames_.fetch_add(1) + 1;
-    if (n == 1 && !settings_.script.empty()) {
+    if (n == 1 && repeatable()) {
+        firstFrameCall_ = hookCalls_;
+    } else if (n == 1 && !settings_.script.empty()) {
         // The run's own runner, looked up when the block runs: a block left
         // over after the run finds none.
         dispatchAsyncMain([]() {
@@ -218,6 +291,7 @@ void Runner::frameShown(const FrameView& frame) {
     if (settings_.frames >= 0 && n >= uint64_t(settings_.frames) && !stopPosted_.exchange(true)) {
         dispatchAsyncMain(stopRun);
     }
+    return true;
 }
 
 void Runner::finish() {

@@ -11,6 +11,13 @@
 //   T down X Y | T move X Y | T up X Y
 //   T drag X1 Y1 X2 Y2 [MS] [STEPS]   began, STEPS moves over MS, ended
 //   T resign | T active | T background | T foreground | T terminate
+//
+// A repeatable run (a seed given) plays the script by frame instead: the
+// game thread's frame hook hands an event at T ms to the game at hook call
+// round(T / 16) after the first presented frame (call 0 is the first one
+// after it), in script order; touches go straight into the pending touches
+// and lifecycle events set the flags on that call (the application hears
+// of them afterwards). The game's clock advances 16 ms a hook call.
 #pragma once
 
 #include <atomic>
@@ -20,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/FrameClock.h"
 #include "host/MainGLView.h"
 #include "platform/egl/FramePresenter.h"
 
@@ -36,11 +44,22 @@ struct ScriptEvent {
 bool parseScript(const std::string& text, std::vector<ScriptEvent>* events, std::string* error);
 
 struct RunSettings {
+    int64_t seed = -1;  // 0 or more: a repeatable run
     int64_t frames = -1;
     std::string shotsDir;
     int64_t every = 30;
     std::vector<ScriptEvent> script;
     double timeoutSeconds = -1;
+};
+
+// A clock that moves only with the game's frames: 16 ms a step.
+class FrameStepClock : public KelpaEngine::FrameClock {
+public:
+    int64_t nowMs() override { return ms_.load(std::memory_order_relaxed); }
+    void step() { ms_.fetch_add(16, std::memory_order_relaxed); }
+
+private:
+    std::atomic<int64_t> ms_{0};
 };
 
 class Runner : public FrameTap {
@@ -55,7 +74,16 @@ public:
     // ("last.png") and reports.
     void finish();
 
-    void frameShown(const KelpaPlatform::FrameView& frame) override;
+    // Counts and writes the frame; false for frames past the frame limit,
+    // which are not presented (the game runs on until the stop arrives).
+    bool frameShown(const KelpaPlatform::FrameView& frame) override;
+
+    // Game thread, at the start of every frame hook: a repeatable run's
+    // clock step and the script's events due on this call.
+    void gameFrameHook();
+    bool repeatable() const { return settings_.seed >= 0; }
+    // The game's clock in a repeatable run.
+    KelpaEngine::FrameClock* gameClock() { return &clock_; }
 
     uint64_t frames() const { return frames_.load(); }
     int shotsWritten() const { return shots_.load(); }
@@ -64,6 +92,8 @@ public:
 private:
     // Main thread, once, after the first frame.
     void scheduleScript();
+    // Game thread: one event of a repeatable run's script.
+    void deliverOnFrame(const ScriptEvent& e);
 
     RunSettings settings_;
     bool scriptScheduled_ = false;
@@ -73,6 +103,19 @@ private:
     std::atomic<bool> timedOut_{false};
     KelpaPlatform::FrameCapture last_;
     std::vector<unsigned> sources_;
+
+    // A repeatable run's, on the game thread only.
+    struct Due {
+        int64_t call;
+        ScriptEvent event;
+    };
+    std::vector<Due> byFrame_;  // in the order they are due
+    size_t nextDue_ = 0;
+    int64_t hookCalls_ = 0;
+    int64_t firstFrameCall_ = -1;  // the hook call the first presented frame followed
+    FrameStepClock clock_;
+    // The application's lifecycle as the script has driven it.
+    bool active_ = true, background_ = false, terminating_ = false;
 };
 
 // The run in progress (null when none).

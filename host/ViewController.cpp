@@ -214,10 +214,20 @@ void ViewController::clearInterstitialWish() {
 }
 
 void ViewController::adkasaViewDidFinishLoad(AdkasaView*) {}
-void ViewController::adkasaViewAdTapped(AdkasaView*) { hostState().suspendFlag.store(1, std::memory_order_relaxed); }
+namespace {
+
+bool scriptedLifecycle() { return hostState().scriptedLifecycle.load(std::memory_order_relaxed) != 0; }
+
+void storeSuspend(uint8_t on) {
+    if (!scriptedLifecycle()) hostState().suspendFlag.store(on, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+void ViewController::adkasaViewAdTapped(AdkasaView*) { storeSuspend(1); }
 void ViewController::adkasaViewAdFailed(AdkasaView*) { clearInterstitialWish(); }
 void ViewController::adkasaViewDidFinishLoad(AdkasaPopupView*) {}
-void ViewController::adkasaViewAdTapped(AdkasaPopupView*) { hostState().suspendFlag.store(1, std::memory_order_relaxed); }
+void ViewController::adkasaViewAdTapped(AdkasaPopupView*) { storeSuspend(1); }
 void ViewController::adkasaViewAdFailed(AdkasaPopupView*) { clearInterstitialWish(); }
 
 void ViewController::adkasaViewAdClose(AdkasaPopupView* view) {
@@ -228,6 +238,8 @@ void ViewController::adkasaViewAdClose(AdkasaPopupView* view) {
 
 void ViewController::applicationWillResignActive() {
     HostState& s = hostState();
+    // A scripted run has paused the game itself, on its frame.
+    if (scriptedLifecycle()) return;
     s.suspendFlag.store(1, std::memory_order_relaxed);
     // Wait until the game thread has paused (released its GL resources and
     // paused its audio). The wait also ends when the game is terminating,
@@ -245,22 +257,26 @@ void ViewController::applicationWillResignActive() {
     }
 }
 
-void ViewController::applicationWillEnterForeground() { hostState().suspendFlag.store(0, std::memory_order_relaxed); }
-void ViewController::applicationDidBecomeActive() { hostState().suspendFlag.store(0, std::memory_order_relaxed); }
+void ViewController::applicationWillEnterForeground() { storeSuspend(0); }
+void ViewController::applicationDidBecomeActive() { storeSuspend(0); }
 void ViewController::applicationWillTerminate() { hostState().terminateFlag.store(1, std::memory_order_relaxed); }
+
+KelpaEngine::iOS::TouchSample touchSampleAt(const CGPoint& inView, int32_t count, int32_t phase) {
+    CGRect screen = UIScreen::mainScreen().bounds();
+    KelpaEngine::iOS::ScenePoint sp =
+        KelpaEngine::iOS::mapTouchToScene(inView.x, inView.y, screen.size.width, screen.size.height, isPad());
+    KelpaEngine::iOS::TouchSample t;
+    t.x = sp.x;
+    t.y = sp.y;
+    t.count = count;
+    t.phase = phase;
+    return t;
+}
 
 void ViewController::capture(const UITouchSet& touches, int32_t phase) {
     if (touches.empty()) return;
     CGPoint p = touches.front().locationInView(view().get());
-    CGRect screen = UIScreen::mainScreen().bounds();
-    KelpaEngine::iOS::ScenePoint sp =
-        KelpaEngine::iOS::mapTouchToScene(p.x, p.y, screen.size.width, screen.size.height, isPad());
-    KelpaEngine::iOS::TouchSample t;
-    t.x = sp.x;
-    t.y = sp.y;
-    t.count = int32_t(touches.size());
-    t.phase = phase;
-    hostState().pendingTouch.publish(t);
+    hostState().pendingTouch.publish(touchSampleAt(p, int32_t(touches.size()), phase));
 }
 
 void ViewController::touchesBegan(const UITouchSet& touches) { capture(touches, 0); }

@@ -1,12 +1,13 @@
 // The root view controller: owns the GL view, the two banners and the
 // interstitial, starts the game thread once its view has appeared, turns
-// touches into the one pending touch and lifecycle notifications into the
+// touches into pending touches and lifecycle notifications into the
 // host's flags, and carries out the game's ad wishes on the main queue.
 #pragma once
 
 #include <memory>
 
 #include "adkasa_sdk_ios/AdkasaPopupView.h"
+#include "engine/ios/PendingTouch.h"
 #include "adkasa_sdk_ios/AdkasaView.h"
 #include "platform/ns/NSThread.h"
 #include "platform/ui/UIViewController.h"
@@ -27,6 +28,10 @@ public:
     virtual std::shared_ptr<AdkasaView> makeBanner(const KelpaPlatform::CGRect& frame);
     virtual std::shared_ptr<AdkasaPopupView> makePopup();
 };
+
+// A touch at a point of the root view (which fills the screen) as the game
+// gets it: in the scene's coordinates. Any thread.
+KelpaEngine::iOS::TouchSample touchSampleAt(const KelpaPlatform::CGPoint& inView, int32_t count, int32_t phase);
 
 class ViewController : public KelpaPlatform::UIViewController,
                        public AdkasaViewDelegate,

@@ -8,19 +8,56 @@
 namespace KelpaEngine {
 namespace iOS {
 
+namespace {
+constexpr int32_t kBegan = 0, kMoved = 1, kEnded = 2;
+}
+
 void PendingTouch::publish(const TouchSample& touch) {
     std::lock_guard<std::mutex> guard(lock_);
-    touch_ = touch;
+    auto at = [this](int i) -> TouchSample& { return queue_[(head_ + i) % kCapacity]; };
+    if (touch.phase == kEnded) {
+        if (droppingPress_) {
+            droppingPress_ = false;
+            return;
+        }
+        // The slot kept for it; a second ended in a row replaces the first.
+        if (count_ < kCapacity) {
+            at(count_++) = touch;
+        } else {
+            at(count_ - 1) = touch;
+        }
+    } else if (droppingPress_) {
+        return;
+    } else if (touch.phase == kMoved && count_ > 0 && at(count_ - 1).phase == kMoved) {
+        at(count_ - 1) = touch;
+    } else if (count_ + 2 <= kCapacity) {
+        at(count_++) = touch;
+    } else if (touch.phase == kBegan) {
+        droppingPress_ = true;
+        return;
+    } else {
+        return;  // a move that finds no room
+    }
     pending_.store(1, std::memory_order_release);
 }
 
 bool PendingTouch::take(TouchSample* out) {
     if (!isPending()) return false;
     std::lock_guard<std::mutex> guard(lock_);
-    if (pending_.load(std::memory_order_relaxed) == 0) return false;
-    if (out) *out = touch_;
-    pending_.store(0, std::memory_order_release);
+    if (count_ == 0) return false;
+    if (out) *out = queue_[head_];
+    head_ = (head_ + 1) % kCapacity;
+    --count_;
+    pending_.store(count_ > 0 ? 1 : 0, std::memory_order_release);
     return true;
+}
+
+void PendingTouch::clear() {
+    std::lock_guard<std::mutex> guard(lock_);
+    head_ = 0;
+    count_ = 0;
+    droppingPress_ = false;
+    pending_.store(0, std::memory_order_release);
 }
 
 bool deliverPendingTouch(PendingTouch& pending, Application* app) {

@@ -1,11 +1,14 @@
-// The one touch that the host's main thread hands to the game thread, and
+// The touches that the host's main thread hands to the game thread, and
 // the mapping of a platform touch into the scene's coordinates.
 //
-// Main thread: mapTouchToScene, then publish (replaces a touch not yet
-// taken). Game thread, in the host hook: take, then hand the touch to the
-// application's touch input (deliverPendingTouch does both). The four values
-// and the pending mark are written and taken as one unit, so a touch is never
-// mixed from two callbacks and a touch published after a take is not lost.
+// Main thread: mapTouchToScene, then publish. Game thread, in the host
+// hook: take the oldest, then hand it to the application's touch input
+// (deliverPendingTouch does both), one a frame. A newer move replaces a
+// move not yet taken, but a began or an ended is never replaced, so a
+// press and release within one frame reach the game as a down on one
+// frame and the up on the next. Each touch and the pending mark are
+// written and taken as one unit, so a touch is never mixed from two
+// callbacks and a touch published after a take is not lost.
 #pragma once
 
 #include <atomic>
@@ -26,21 +29,31 @@ struct TouchSample {
 
 class PendingTouch {
 public:
-    // Main thread: store the touch (data first, pending mark last).
+    // Touches waiting at most; far more than one frame's worth. When full, a
+    // new press is dropped whole (its began, moves and ended), so the game
+    // never sees a down without its up; a slot is always kept for the ended
+    // of a press already waiting.
+    static constexpr int kCapacity = 16;
+
+    // Main thread: queue the touch (data first, pending mark last).
     void publish(const TouchSample& touch);
-    // Game thread: copy the pending touch out and clear the mark; false when
-    // none is pending. Each published touch is taken at most once.
+    // Game thread: copy the oldest touch out; false when none is pending.
+    // Each published touch is taken at most once, in order.
     bool take(TouchSample* out);
     bool isPending() const { return pending_.load(std::memory_order_acquire) != 0; }
+    // Drops every waiting touch.
+    void clear();
 
 private:
     std::mutex lock_;
-    TouchSample touch_;
+    TouchSample queue_[kCapacity];
+    int head_ = 0, count_ = 0;
+    bool droppingPress_ = false;  // a press that found no room, until its end
     std::atomic<uint8_t> pending_{0};
 };
 
-// Takes the pending touch, if any, and hands it to the application's touch
-// input. Returns true when a touch was delivered.
+// Takes the oldest pending touch, if any, and hands it to the application's
+// touch input. Returns true when a touch was delivered.
 bool deliverPendingTouch(PendingTouch& pending, Application* app);
 
 // A platform touch at (lx, ly) points in the root view of a screenW x

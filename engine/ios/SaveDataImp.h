@@ -1,8 +1,13 @@
-// Save files in the Documents folder, over a stdio stream.
+// Save files in the Documents folder. The object holds the file's content
+// in memory; a flush writes the whole new content to a temporary file in
+// the same folder, syncs it, renames it over the save file and syncs the
+// folder, so a crash at any point leaves the old or the new content whole.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <string>
+#include <sys/types.h>
+#include <vector>
 
 #include "engine/Heap.h"
 #include "engine/SaveData.h"
@@ -15,11 +20,16 @@ namespace KelpaEngine::iOS {
 
 class SaveDataImp : public SaveData {
 public:
+    // The largest save file handled; a bigger one is refused (and left
+    // alone), and writes stop there.
+    static constexpr int64_t kMaxBytes = int64_t(1) << 20;
+
     // Opens fileName in the Documents folder for update, positioned at 0.
     // Only a file that does not exist yet is created (empty, mode 0600); any
-    // other failure (not a regular file, no permission, name longer than 254
-    // characters, path too long, no Documents folder set) gives null and
-    // leaves whatever is there untouched.
+    // other failure (not a regular file, no read and write permission, more
+    // than kMaxBytes, name longer than 254 characters, path too long, no
+    // Documents folder set) gives null and leaves whatever is there
+    // untouched.
     static RefPtr<SaveData> open(Application* app, const char* fileName);
     static RefPtr<SaveData> open(const RefPtr<Application>& app, const char* fileName) {
         return open(app.get(), fileName);
@@ -29,16 +39,19 @@ public:
     int32_t seek(int32_t offset, uint32_t whence) override;
     int32_t read(void* buffer, int32_t n) override;
     int32_t write(const void* buffer, int32_t n) override;
+    int32_t flush() override;
 
 private:
-    SaveDataImp(FILE* file, Application* app) : file_(file), app_(app) {}
-    // stdio needs a positioning call between a read and a write on one stream.
-    enum class LastOp { None, Read, Write };
-    void switchTo(LastOp op);
+    SaveDataImp(std::string folder, std::string name, std::vector<uint8_t> bytes, mode_t mode, Application* app)
+        : folder_(std::move(folder)), name_(std::move(name)), bytes_(std::move(bytes)), mode_(mode), app_(app) {}
 
-    FILE* file_;
-    Application* app_;
-    LastOp last_ = LastOp::None;
+    std::string folder_;  // the folder the file really lives in (links resolved)
+    std::string name_;    // its name there
+    std::vector<uint8_t> bytes_;
+    mode_t mode_;         // permission bits the rewritten file keeps
+    [[maybe_unused]] Application* app_;
+    int64_t position_ = 0;
+    bool dirty_ = false;
 };
 
 }  // namespace KelpaEngine::iOS

@@ -45,7 +45,12 @@ void UIApplication::resignActive() {
 
 void UIApplication::becomeActive() {
     if (active_ || terminating_) return;
-    if (background_) enterForeground();
+    // Coming back from the background goes through the foreground, which
+    // ends in becoming active.
+    if (background_) {
+        enterForeground();
+        return;
+    }
     active_ = true;
     if (delegate_) delegate_->applicationDidBecomeActive(*this);
 }
@@ -61,6 +66,8 @@ void UIApplication::enterForeground() {
     if (!background_ || terminating_) return;
     background_ = false;
     if (delegate_) delegate_->applicationWillEnterForeground(*this);
+    // As on the phone, the return from the background ends active.
+    becomeActive();
 }
 
 void UIApplication::terminate() {

@@ -51,8 +51,10 @@ public:
     int statusBarStyle() const { return statusBarStyle_; }
 
     // Lifecycle events (main thread). Each calls the delegate only on a
-    // change: resign only while active, background resigns first, and
-    // terminate is said once and then stops the loop.
+    // change: resign only while active, background resigns first, the
+    // foreground ends in becoming active (and becoming active from the
+    // background goes through the foreground), and terminate is said once
+    // and then stops the loop.
     void resignActive();
     void becomeActive();
     void enterBackground();

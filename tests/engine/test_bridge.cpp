@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/FrameClock.h"
 #include "engine/HostBridge.h"
 #include "engine/ios/AdsenseImp.h"
 #include "engine/ios/HttpImp.h"
@@ -166,6 +167,25 @@ TEST(HostBridgeDefault, KeepsWishesAndIgnoresServices) {
     EXPECT_EQ(b.adWish(kAdBottomBanner), 1);
     b.storeAdWish(kAdBottomBanner, 0);
     EXPECT_EQ(b.adWish(kAdBottomBanner), 0);
+}
+
+TEST(HostBridgeRun, SeedAndGameClockStartUnsetAndCrossThreads) {
+    HostBridge b;
+    EXPECT_EQ(b.randomSeed(), -1);
+    EXPECT_EQ(b.gameClock(), nullptr);
+    MonotonicClock clock;
+    // Set on one thread (the host before the game starts), read on another.
+    std::thread host([&] {
+        b.setRandomSeed(4294967295);
+        b.setGameClock(&clock);
+    });
+    host.join();
+    EXPECT_EQ(b.randomSeed(), 4294967295);
+    EXPECT_EQ(b.gameClock(), &clock);
+    b.setRandomSeed(-1);
+    b.setGameClock(nullptr);
+    EXPECT_EQ(b.randomSeed(), -1);
+    EXPECT_EQ(b.gameClock(), nullptr);
 }
 
 }  // namespace

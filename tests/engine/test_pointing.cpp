@@ -1,5 +1,5 @@
 // Touch input: the record table, the event queues and the lock, the pending
-// touch hand-over and the mapping of platform touches into the scene.
+// touches' hand-over and the mapping of platform touches into the scene.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -246,20 +246,89 @@ TEST(TouchInput, MadeLocked) {
 
 // ---- pending touch --------------------------------------------------------
 
-TEST(PendingTouch, OneTouchIsTakenOnceAndALaterOneReplacesAnEarlier) {
+// What take hands out after the given publishes (x identifies a touch).
+std::vector<int32_t> takenAfter(iOS::PendingTouch& pending, const std::vector<std::pair<int32_t, int32_t>>& published) {
+    for (auto [x, phase] : published) pending.publish({x, x * 2, 1, phase});
+    std::vector<int32_t> taken;
+    iOS::TouchSample t;
+    while (pending.take(&t)) {
+        EXPECT_EQ(t.y, t.x * 2);
+        taken.push_back(t.x);
+    }
+    EXPECT_FALSE(pending.isPending());
+    return taken;
+}
+
+TEST(PendingTouch, BeganAndEndedAreKeptInOrderAndAMoveReplacesOnlyAMove) {
+    const struct {
+        const char* what;
+        std::vector<std::pair<int32_t, int32_t>> published;
+        std::vector<int32_t> taken;
+    } cases[] = {
+        {"click", {{1, kPhaseBegan}, {2, kPhaseEnded}}, {1, 2}},
+        {"drag", {{1, kPhaseBegan}, {2, kPhaseMoved}, {3, kPhaseMoved}, {4, kPhaseEnded}}, {1, 3, 4}},
+        {"moves", {{1, kPhaseMoved}, {2, kPhaseMoved}, {3, kPhaseMoved}}, {3}},
+        {"two clicks", {{1, kPhaseBegan}, {2, kPhaseEnded}, {3, kPhaseBegan}, {4, kPhaseEnded}}, {1, 2, 3, 4}},
+        {"move after end", {{1, kPhaseEnded}, {2, kPhaseMoved}, {3, kPhaseBegan}}, {1, 2, 3}},
+        {"nothing", {}, {}},
+    };
+    for (const auto& c : cases) {
+        iOS::PendingTouch pending;
+        EXPECT_EQ(takenAfter(pending, c.published), c.taken) << c.what;
+    }
+}
+
+TEST(PendingTouch, WhenFullANewPressIsDroppedWholeAndAWaitingOneKeepsItsEnd) {
     iOS::PendingTouch pending;
+    std::vector<std::pair<int32_t, int32_t>> published;
+    std::vector<int32_t> want;
+    // Presses fill the queue; the next one is dropped with its move and end.
+    for (int32_t i = 0; i < iOS::PendingTouch::kCapacity / 2; ++i) {
+        published.push_back({10 * i + 1, kPhaseBegan});
+        published.push_back({10 * i + 2, kPhaseEnded});
+        want.push_back(10 * i + 1);
+        want.push_back(10 * i + 2);
+    }
+    published.insert(published.end(), {{500, kPhaseBegan}, {501, kPhaseMoved}, {502, kPhaseEnded}});
+    EXPECT_EQ(takenAfter(pending, published), want);
+    // Room again: a press gets through.
+    EXPECT_EQ(takenAfter(pending, {{600, kPhaseBegan}, {601, kPhaseEnded}}), (std::vector<int32_t>{600, 601}));
+
+    // A press waiting in the last free slots loses its move, never its end.
+    published.clear();
+    want.clear();
+    for (int32_t i = 0; i < iOS::PendingTouch::kCapacity / 2 - 1; ++i) {
+        published.push_back({10 * i + 1, kPhaseBegan});
+        published.push_back({10 * i + 2, kPhaseEnded});
+        want.push_back(10 * i + 1);
+        want.push_back(10 * i + 2);
+    }
+    published.insert(published.end(), {{700, kPhaseBegan}, {701, kPhaseMoved}, {702, kPhaseEnded}});
+    want.insert(want.end(), {700, 702});
+    EXPECT_EQ(takenAfter(pending, published), want);
+
+    pending.publish({1, 2, 1, kPhaseBegan});
+    pending.clear();
     iOS::TouchSample t;
     EXPECT_FALSE(pending.take(&t));
-    pending.publish({1, 2, 1, kPhaseBegan});
-    pending.publish({3, 4, 2, kPhaseEnded});
-    EXPECT_TRUE(pending.isPending());
-    ASSERT_TRUE(pending.take(&t));
-    EXPECT_EQ(t.x, 3);
-    EXPECT_EQ(t.y, 4);
-    EXPECT_EQ(t.count, 2);
-    EXPECT_EQ(t.phase, kPhaseEnded);
-    EXPECT_FALSE(pending.take(&t));
-    EXPECT_FALSE(pending.isPending());
+}
+
+TEST_F(Touch, AClickWithinOneFrameReadsAsADownThenAnUp) {
+    iOS::PendingTouch pending;
+    pending.publish({5, 6, 1, kPhaseBegan});
+    pending.publish({5, 6, 1, kPhaseEnded});
+    std::vector<uint8_t> flags;
+    for (int frame = 0; frame < 3; ++frame) {
+        iOS::TouchSample t;
+        if (pending.take(&t)) p->intake(t.x, t.y, t.count, t.phase);
+        std::vector<TouchEvent> events = swapAndRead();
+        for (const TouchRecord& r : read()) flags.push_back(r.flags);
+        if (frame < 2) {
+            ASSERT_EQ(events.size(), 1u) << frame;
+            EXPECT_EQ(events[0].type, frame == 0 ? 1 : 2);
+        }
+    }
+    EXPECT_EQ(flags, (std::vector<uint8_t>{3, 4}));
 }
 
 // ---- capture mapping ------------------------------------------------------

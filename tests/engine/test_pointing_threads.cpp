@@ -1,7 +1,8 @@
 // ctest-label: threads
-// The pending touch between the main thread (publish) and the game thread
-// (take): never a touch mixed from two publishes, never one taken twice, and
-// the last one published is not lost.
+// The pending touches between the main thread (publish) and the game thread
+// (take): never a touch mixed from two publishes, never one taken twice or
+// out of order, every press taken with its end, and a press published when
+// the queue has room is not lost.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -15,26 +16,30 @@ using namespace KelpaEngine;
 
 namespace {
 
+// Touch number i: press i / 3, phase i % 3 (began, moved, ended).
 iOS::TouchSample sampleFor(int32_t i) { return {i, i * 2 + 1, i % 7 + 1, i % 3}; }
 
-TEST(PendingTouchThreads, EveryTakenTouchIsWholeNewAndTheLastArrives) {
-    constexpr int32_t kTouches = 20000;
+TEST(PendingTouchThreads, EveryTakenTouchIsWholeInOrderAndPressesKeepTheirEnds) {
+    constexpr int32_t kPresses = 7000;
     iOS::PendingTouch pending;
     std::atomic<bool> producerDone{false};
 
     std::thread mainThread([&] {
-        for (int32_t i = 1; i <= kTouches; ++i) {
+        for (int32_t i = 3; i < kPresses * 3; ++i) {
             pending.publish(sampleFor(i));
             if (i % 64 == 0) std::this_thread::yield();
         }
+        // The last press comes when the queue is empty: it must arrive whole.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (pending.isPending() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+        for (int32_t i = kPresses * 3; i < kPresses * 3 + 3; ++i) pending.publish(sampleFor(i));
         producerDone = true;
     });
 
-    int32_t lastTaken = 0;
-    int32_t taken = 0;
-    bool mixed = false, repeated = false;
+    int32_t last = 0, taken = 0, openPress = -1;
+    bool mixed = false, unordered = false, unpaired = false;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (lastTaken != kTouches && std::chrono::steady_clock::now() < deadline) {
+    while (last != kPresses * 3 + 2 && std::chrono::steady_clock::now() < deadline) {
         iOS::TouchSample t;
         if (!pending.take(&t)) {
             if (producerDone.load() && !pending.isPending()) break;
@@ -42,15 +47,27 @@ TEST(PendingTouchThreads, EveryTakenTouchIsWholeNewAndTheLastArrives) {
         }
         iOS::TouchSample want = sampleFor(t.x);
         if (t.y != want.y || t.count != want.count || t.phase != want.phase) mixed = true;
-        if (t.x <= lastTaken) repeated = true;
-        lastTaken = t.x;
+        if (t.x <= last) unordered = true;
+        int32_t press = t.x / 3;
+        if (t.phase == kPhaseBegan) {
+            if (openPress >= 0) unpaired = true;
+            openPress = press;
+        } else if (t.phase == kPhaseEnded) {
+            if (openPress != press) unpaired = true;
+            openPress = -1;
+        } else if (openPress != press) {
+            unpaired = true;  // a move of a press whose began was dropped
+        }
+        last = t.x;
         ++taken;
     }
     mainThread.join();
     EXPECT_FALSE(mixed);
-    EXPECT_FALSE(repeated);
+    EXPECT_FALSE(unordered);
+    EXPECT_FALSE(unpaired);
     EXPECT_GT(taken, 0);
-    EXPECT_EQ(lastTaken, kTouches);
+    EXPECT_EQ(last, kPresses * 3 + 2);
+    EXPECT_EQ(openPress, -1);
     iOS::TouchSample t;
     EXPECT_FALSE(pending.take(&t));
 }

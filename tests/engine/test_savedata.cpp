@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <sched.h>
 #include <string>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -53,9 +57,50 @@ protected:
         ASSERT_NE(f, nullptr);
         ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
         std::fclose(f);
+        ASSERT_EQ(::chmod(path(name).c_str(), 0600), 0);  // as the game's own files
+    }
+    // The folder's entries other than . and .., sorted.
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        if (DIR* d = ::opendir(dir_.c_str())) {
+            while (dirent* e = ::readdir(d))
+                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+            ::closedir(d);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
     }
     std::string dir_;
 };
+
+// The game's save file: 43 little-endian words.
+constexpr int kWords = 43;
+
+std::string saveImage(uint32_t base) {
+    std::string s;
+    for (int i = 0; i < kWords; ++i) {
+        uint32_t w = base + uint32_t(i);
+        for (int b = 0; b < 4; ++b) s += char(uint8_t(w >> (8 * b)));
+    }
+    return s;
+}
+
+// The game's save routine: open, seek 0, write the words, flush, release.
+// With killAt set, the process kills itself once that many words are
+// written (kWords + 1: after the flush, before the release).
+int32_t gameSave(const char* name, uint32_t base, int killAt = -1) {
+    RefPtr<SaveData> sd = SaveDataImp::open(nullptr, name);
+    if (!sd) return -2;
+    sd->seek(0, 0);
+    for (int i = 0; i < kWords; ++i) {
+        if (i == killAt) ::kill(::getpid(), SIGKILL);
+        if (SaveData::writeU32LE(sd, base + uint32_t(i)) != 4) return -3;
+    }
+    if (killAt == kWords) ::kill(::getpid(), SIGKILL);
+    int32_t r = sd->flush();
+    if (killAt == kWords + 1) ::kill(::getpid(), SIGKILL);
+    return r;
+}
 
 TEST_F(SaveDataTest, CreatesMissingFileEmptyWithMode0600AndKeepsItOnReopen) {
     mode_t old = ::umask(0);  // the mode must not depend on the caller's umask
@@ -145,7 +190,11 @@ TEST_F(SaveDataTest, RefusesAndLeavesAloneWhatItCannotOpen) {
     ASSERT_EQ(::mkdir(path("dir.sav").c_str(), 0700), 0);
     ASSERT_EQ(::mkfifo(path("pipe.sav").c_str(), 0600), 0);
     ASSERT_EQ(::symlink("gone/target", path("dangling.sav").c_str()), 0);
-    const char* names[] = {"dir.sav", "pipe.sav", "dangling.sav", "", nullptr};
+    int big = ::open(path("big.sav").c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(big, 0);
+    ASSERT_EQ(::ftruncate(big, SaveDataImp::kMaxBytes + 1), 0);
+    ::close(big);
+    const char* names[] = {"dir.sav", "pipe.sav", "dangling.sav", "big.sav", "", nullptr};
     for (const char* name : names) {
         SCOPED_TRACE(name ? name : "(null)");
         EXPECT_FALSE(SaveDataImp::open(nullptr, name));
@@ -156,6 +205,8 @@ TEST_F(SaveDataTest, RefusesAndLeavesAloneWhatItCannotOpen) {
     ASSERT_EQ(::stat(path("pipe.sav").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
     EXPECT_NE(::lstat(path("gone").c_str(), &st), 0);
+    ASSERT_EQ(::stat(path("big.sav").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, SaveDataImp::kMaxBytes + 1);
 }
 
 TEST_F(SaveDataTest, ExistingUnreadableFileIsNotClobbered) {
@@ -227,6 +278,194 @@ TEST_F(SaveDataTest, TooLongNameOrPathIsAnErrorNotAnotherFile) {
     }
     std::sort(entries.begin(), entries.end());
     EXPECT_EQ(entries, (std::vector<std::string>{std::string(200, 's'), segment}));
+}
+
+TEST_F(SaveDataTest, FlushReplacesTheFileWholeAndKeepsWhatItDoesNotWrite) {
+    // A file longer than the save keeps its tail: the game never truncates.
+    const std::string tail(28, 'T');
+    put("mekko.sav", saveImage(0x1000) + tail);
+    {
+        RefPtr<SaveData> sd = SaveDataImp::open(nullptr, "mekko.sav");
+        ASSERT_TRUE(sd);
+        for (int i = 0; i < kWords; ++i) ASSERT_EQ(SaveData::writeU32LE(sd, 0x2000 + uint32_t(i)), 4);
+        // Reads see the writes at once; the file has not changed yet.
+        EXPECT_EQ(sd->seek(-4, 1), 0);
+        EXPECT_EQ(SaveData::readU32LE(sd), 0x2000u + kWords - 1);
+        EXPECT_EQ(SaveData::readU32LE(sd), 0x54545454u);
+        EXPECT_EQ(contents("mekko.sav"), saveImage(0x1000) + tail);
+
+        mode_t old = ::umask(0);
+        EXPECT_EQ(sd->flush(), 0);
+        ::umask(old);
+        EXPECT_EQ(contents("mekko.sav"), saveImage(0x2000) + tail);
+        EXPECT_EQ(sd->flush(), 0);  // nothing pending
+        struct stat st;
+        ASSERT_EQ(::stat(path("mekko.sav").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+        // Unflushed writes are flushed on release.
+        EXPECT_EQ(sd->seek(0, 0), 0);
+        EXPECT_EQ(SaveData::writeU32LE(sd, 7u), 4);
+    }
+    EXPECT_EQ(contents("mekko.sav"), std::string("\x07\0\0\0", 4) + saveImage(0x2000).substr(4) + tail);
+    EXPECT_EQ(entries(), std::vector<std::string>{"mekko.sav"});
+
+    // Through a link, the linked file is replaced and the link stays.
+    put("real.sav", saveImage(0x1000));
+    ASSERT_EQ(::symlink("real.sav", path("link.sav").c_str()), 0);
+    EXPECT_EQ(gameSave("link.sav", 0x3000), 0);
+    struct stat st;
+    ASSERT_EQ(::lstat(path("link.sav").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(contents("real.sav"), saveImage(0x3000));
+
+    // Writes stop at the size limit.
+    RefPtr<SaveData> sd = SaveDataImp::open(nullptr, "limit.sav");
+    ASSERT_TRUE(sd);
+    EXPECT_EQ(sd->seek(int32_t(SaveDataImp::kMaxBytes - 2), 0), 0);
+    EXPECT_EQ(SaveData::writeU32LE(sd, 0x01020304u), 2);
+    EXPECT_EQ(SaveData::writeU32LE(sd, 0x01020304u), 0);
+    EXPECT_EQ(sd->flush(), 0);
+    ASSERT_EQ(::stat(path("limit.sav").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, SaveDataImp::kMaxBytes);
+}
+
+TEST_F(SaveDataTest, ASaveKilledAtAnyWordLeavesTheOldOrTheNewFileWhole) {
+    const std::string before = saveImage(0xA0000), after = saveImage(0xB0000);
+    for (int killAt = 0; killAt <= kWords + 1; ++killAt) {
+        SCOPED_TRACE(killAt);
+        put("mekko.sav", before);
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            gameSave("mekko.sav", 0xB0000, killAt);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        EXPECT_EQ(contents("mekko.sav"), killAt <= kWords ? before : after);
+    }
+
+    // Killed at any moment of a stream of saves (inside the flush too).
+    put("mekko.sav", before);
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (uint32_t i = 1;; ++i) gameSave("mekko.sav", i % 2 ? 0xB0000 : 0xA0000);
+        }
+        ::usleep(useconds_t(500 + round * 150));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        std::string now = contents("mekko.sav");
+        EXPECT_TRUE(now == before || now == after) << now.size() << " bytes";
+        struct stat st;
+        ASSERT_EQ(::stat(path("mekko.sav").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+    }
+}
+
+// Each case runs in a child of its own (mount namespace, limits, user) and
+// reports: 0 as expected, 77 when the case cannot be set up here, else the
+// step that went wrong.
+enum FailureCase { kFullDisk, kFileSizeLimit, kReadOnlyFolder };
+
+int failingSave(FailureCase which, const std::string& dir, const std::string& before) {
+    const std::string file = dir + "/mekko.sav";
+    auto putBefore = [&] {
+        FILE* f = std::fopen(file.c_str(), "wb");
+        if (!f) return false;
+        bool ok = std::fwrite(before.data(), 1, before.size(), f) == before.size();
+        return std::fclose(f) == 0 && ok;
+    };
+    switch (which) {
+    case kFullDisk: {
+        // A tiny file system of our own, filled up after the old save.
+        if (::unshare(CLONE_NEWNS) != 0) return 77;
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return 77;
+        if (::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=64k,mode=0700") != 0) return 77;
+        if (!putBefore()) return 10;
+        int fill = ::open((dir + "/filler").c_str(), O_WRONLY | O_CREAT, 0600);
+        if (fill < 0) return 11;
+        char block[4096] = {};
+        while (::write(fill, block, sizeof block) > 0) {
+        }
+        if (errno != ENOSPC) return 12;
+        ::close(fill);
+        break;
+    }
+    case kFileSizeLimit: {
+        if (!putBefore()) return 10;
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim = {100, 100};
+        if (::setrlimit(RLIMIT_FSIZE, &lim) != 0) return 77;
+        break;
+    }
+    case kReadOnlyFolder:
+        if (!putBefore()) return 10;
+        // Root writes anywhere, so the save runs as another user then.
+        if (::geteuid() == 0) {
+            if (::chown(dir.c_str(), 65534, 65534) != 0 || ::chown(file.c_str(), 65534, 65534) != 0) return 77;
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 77;
+        }
+        if (::chmod(dir.c_str(), 0500) != 0) return 13;
+        break;
+    }
+    {
+        RefPtr<SaveData> sd = SaveDataImp::open(nullptr, "mekko.sav");
+        if (!sd) return 20;
+        for (int i = 0; i < kWords; ++i) SaveData::writeU32LE(sd, 0xB0000 + uint32_t(i));
+        if (sd->flush() != -1) return 21;
+        if (sd->flush() != -1) return 22;  // still pending, still failing
+        sd->seek(0, 0);
+        if (SaveData::readU32LE(sd) != 0xB0000u) return 23;
+    }  // the release's flush fails quietly
+    // The old file is whole, and no temporary file is left behind.
+    FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f) return 30;
+    std::string now(before.size() + 1, '\0');
+    now.resize(std::fread(now.data(), 1, now.size(), f));
+    std::fclose(f);
+    if (now != before) return 31;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return 32;
+    int others = 0;
+    while (dirent* e = ::readdir(d)) {
+        std::string n = e->d_name;
+        if (n != "." && n != ".." && n != "mekko.sav" && n != "filler") ++others;
+    }
+    ::closedir(d);
+    return others == 0 ? 0 : 33;
+}
+
+TEST_F(SaveDataTest, AFailedFlushIsReportedAndLeavesTheOldFileWhole) {
+    const std::string before = saveImage(0xA0000);
+    const struct {
+        FailureCase which;
+        const char* name;
+    } cases[] = {{kFullDisk, "full disk"}, {kFileSizeLimit, "file size limit"}, {kReadOnlyFolder, "read-only folder"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string sub = dir_ + "/" + std::to_string(int(c.which));
+        ASSERT_EQ(::mkdir(sub.c_str(), 0700), 0);
+        ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);  // reachable for another user
+        iOS::setDocumentsFolder(sub.c_str());
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) _exit(failingSave(c.which, sub, before));
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        ::chmod(sub.c_str(), 0700);
+        if (WEXITSTATUS(status) == 77) {
+            std::printf("note: the %s case cannot be set up here\n", c.name);
+            continue;
+        }
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "the step that failed";
+    }
 }
 
 }  // namespace

@@ -8,18 +8,29 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "engine/Application.h"
+#include "engine/FrameClock.h"
 #include "engine/Graphics.h"
 #include "engine/HostBridge.h"
 #include "engine/Pointing.h"
 #include "engine/Scene.h"
+#include "game/GameEntry.h"
 #include "host/HostMain.h"
 #include "host/HostState.h"
+#include "platform/ns/MainQueue.h"
 #include "tests/host/png_read.h"
 
 using namespace KelpaEngine;
@@ -199,6 +210,191 @@ TEST_F(HeadlessRun, ScriptedTerminateEndsTheRunEarly) {
     ASSERT_EQ(run(o), 0) << out;
     EXPECT_EQ(out.find("time limit reached"), std::string::npos) << out;
     EXPECT_LT(position(out, "applicationWillTerminate"), position(out, "game thread ended")) << out;
+}
+
+// Draws every frame; while frame 9 is made it keeps the main thread busy,
+// so the run's stop after frame 10 comes several frames late.
+std::atomic<int> gUpdates{0};
+
+class BusyMainScene : public Scene {
+public:
+    int32_t init(Application*) override { return 0; }
+    RefPtr<Scene> update(Application*) override {
+        if (gUpdates.fetch_add(1) + 1 == 9) {
+            KelpaPlatform::dispatchAsyncMain([] { usleep(300 * 1000); });
+        }
+        invalidate();
+        return self();
+    }
+    bool draw(Application*, Graphics* g) override {
+        g->setClearColor(0, 0, 1, 1);
+        return true;
+    }
+};
+
+int busyMainEntry(RefPtr<Application> app) {
+    runScenes(app.get(), makeRef<BusyMainScene>());
+    return 0;
+}
+
+TEST_F(HeadlessRun, ExactlyTheGivenNumberOfFramesIsPresented) {
+    KelpaHost::HostOptions o;
+    o.headless = true;
+    o.documents = dir + "/docs";
+    o.frames = 10;
+    o.every = 1;
+    o.shotsDir = dir + "/shots";
+    o.timeoutSeconds = 120;
+    gUpdates = 0;
+    ASSERT_EQ(run(o, busyMainEntry), 0) << out;
+    EXPECT_NE(out.find("mekko: 10 frames presented, 11 pictures"), std::string::npos) << out;
+    EXPECT_TRUE(exists(o.shotsDir + "/frame-000010.png"));
+    EXPECT_FALSE(exists(o.shotsDir + "/frame-000011.png"));
+    EXPECT_GT(gUpdates.load(), 10);  // the game did run past the last frame
+}
+
+// What a repeatable run's game sees on each update: its clock, the touch
+// flags it reads and its state. Frames are drawn only while active.
+struct SeenUpdate {
+    int64_t clockMs;
+    std::vector<uint8_t> flags;
+    int32_t state;
+};
+std::mutex gSeenLock;
+std::vector<SeenUpdate> gSeen;
+std::atomic<int64_t> gSeedSeen{-2};
+
+class RecordingScene : public Scene {
+public:
+    int32_t init(Application*) override {
+        gSeedSeen = installedHostBridge().randomSeed();
+        return 0;
+    }
+    RefPtr<Scene> update(Application* app) override {
+        FrameClock* clock = installedHostBridge().gameClock();
+        SeenUpdate u{clock ? clock->nowMs() : -1, {}, app->getState()};
+        if (RefPtr<Pointing> p = app->getPointing()) {
+            TouchRecord records[kTouchRecordCapacity];
+            int32_t n = p->getCount();
+            if (n > 0 && p->getTouches(records, n)) {
+                for (int32_t i = 0; i < n; ++i) u.flags.push_back(records[i].flags);
+            }
+        }
+        std::lock_guard<std::mutex> l(gSeenLock);
+        gSeen.push_back(u);
+        invalidate();
+        return self();
+    }
+    bool draw(Application*, Graphics* g) override {
+        g->setClearColor(0, 0, 0, 1);
+        return true;
+    }
+};
+
+int recordingEntry(RefPtr<Application> app) {
+    runScenes(app.get(), makeRef<RecordingScene>());
+    return 0;
+}
+
+TEST_F(HeadlessRun, ASeededRunGivesTheSeedAFrameClockAndTheScriptByFrame) {
+    KelpaHost::HostOptions o;
+    o.headless = true;
+    o.documents = dir + "/docs";
+    o.frames = 40;
+    o.timeoutSeconds = 120;
+    o.seed = 42;
+    // Listed out of order: events come by their frame, then in script order.
+    o.scriptText = "160 down 10 10; 0 tap 160 284 0; 320 up 10 10; 400 resign; 480 active";
+    {
+        std::lock_guard<std::mutex> l(gSeenLock);
+        gSeen.clear();
+    }
+    ASSERT_EQ(run(o, recordingEntry), 0) << out;
+    EXPECT_EQ(gSeedSeen.load(), 42);
+    EXPECT_EQ(installedHostBridge().randomSeed(), -1);  // only for the run
+    EXPECT_EQ(installedHostBridge().gameClock(), nullptr);
+    // The application hears of the script's events too.
+    size_t resign = position(out, "applicationWillResignActive");
+    EXPECT_NE(out.find("applicationDidBecomeActive", resign), std::string::npos) << out;
+
+    std::lock_guard<std::mutex> l(gSeenLock);
+    // The first frame follows update 1; an event at T ms is on hook call
+    // round(T / 16) after it, counted from 0, which update T / 16 + 2 sees.
+    ASSERT_GE(gSeen.size(), 45u);
+    for (size_t i = 0; i < 45; ++i) {
+        int64_t update = int64_t(i) + 1;
+        SCOPED_TRACE(update);
+        EXPECT_EQ(gSeen[i].clockMs, 16 * update);
+        std::vector<uint8_t> want;
+        if (update == 2 || update == 12) want = {kTouchFlagsDown};
+        if (update == 3 || update == 22) want = {kTouchFlagsUp};
+        EXPECT_EQ(gSeen[i].flags, want);
+        EXPECT_EQ(gSeen[i].state, update >= 27 && update < 32 ? kStatePaused : kStateActive);
+    }
+}
+
+std::vector<std::string> pngFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n.size() > 4 && n.compare(n.size() - 4, 4, ".png") == 0) names.push_back(n);
+        }
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST_F(HeadlessRun, TwoSeededRunsOfTheGameWithOneScriptWriteTheSameFrames) {
+    KelpaHost::HostOptions o;
+    o.headless = true;
+    o.profile = "375x667@2";
+    o.documents = dir + "/docs";
+    // Frames are written every other one only: writing each would slow
+    // the frames below the script's pace.
+    o.frames = 60;
+    o.every = 2;
+    o.timeoutSeconds = 120;
+    o.seed = 7;
+    // Quick taps and a held one: the placeholder marks each, down and up.
+    o.scriptText = "0 tap 100 200 0; 200 tap 187 333 0; 400 tap 300 500 150; 700 drag 40 600 300 100 200 4";
+    std::vector<std::string> runs[2];
+    for (int i = 0; i < 2; ++i) {
+        KelpaHost::resetHostState();  // as a new process
+        o.shotsDir = dir + "/shots" + std::to_string(i);
+        // The second run's main thread stalls once the first frame is out,
+        // as on a busy machine: the frames must not depend on it.
+        std::thread stall;
+        if (i == 1) {
+            stall = std::thread([first = o.shotsDir + "/frame-000002.png"] {
+                for (int ms = 0; ms < 20000 && !exists(first); ++ms) usleep(1000);
+                KelpaPlatform::dispatchAsyncMain([] { usleep(200 * 1000); });
+            });
+        }
+        int rc = run(o, mekko::gameEntry);
+        if (stall.joinable()) stall.join();
+        ASSERT_EQ(rc, 0) << out;
+        runs[i] = pngFiles(o.shotsDir);
+    }
+    ASSERT_EQ(runs[0].size(), 31u);  // 30 of the 60 frames and last.png
+    ASSERT_EQ(runs[0], runs[1]);
+    int differing = 0;
+    for (size_t f = 0; f + 1 < runs[0].size(); ++f) {
+        std::string a = fileBytes(dir + "/shots0/" + runs[0][f]);
+        EXPECT_FALSE(a.empty());
+        EXPECT_TRUE(a == fileBytes(dir + "/shots1/" + runs[1][f])) << runs[0][f] << " differs";
+        if (f > 0 && a != fileBytes(dir + "/shots0/" + runs[0][f - 1])) ++differing;
+    }
+    // The taps did change the picture along the way.
+    EXPECT_GE(differing, 5);
 }
 
 int returningEntry(RefPtr<Application>) { return 0; }

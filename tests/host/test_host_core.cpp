@@ -172,32 +172,46 @@ TEST_P(HostScreen, GameThreadMakesTheNamedApplicationWithTheScreenAndIdiom) {
 INSTANTIATE_TEST_SUITE_P(Screens, HostScreen,
                          ::testing::Values(ScreenCase{"375x667@2", 375, 667, 0}, ScreenCase{"768x1024@2", 768, 1024, 1}));
 
-TEST_F(HostCore, PendingTouchIsDeliveredOnceAndLaterTouchesReplaceIt) {
+TEST_F(HostCore, TouchesAreDeliveredOneAFrameAndOnlyMovesReplaceMoves) {
     KelpaPlatform::setCurrentScreenProfile(*KelpaPlatform::findScreenProfile("320x568@2"));
     game().gate();
     startGame();
     ASSERT_TRUE(stepFrames(1));
     platform.takeIntakes();
 
+    // A click within one frame: the down on one frame, the up on the next.
     // (160, 284) points on 320 x 568 is the design centre.
     vc->touchesBegan(touchAt(160, 284));
-    ASSERT_TRUE(stepFrames(3));
+    vc->touchesEnded(touchAt(160, 284));
+    ASSERT_TRUE(stepFrames(1));
     std::vector<Intake> got = platform.takeIntakes();
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].x, 270);
     EXPECT_EQ(got[0].y, 480);
     EXPECT_EQ(got[0].count, 1);
     EXPECT_EQ(got[0].phase, 0);
-
-    // A move and an end inside one frame: only the latest is handed over.
-    vc->touchesMoved(touchAt(10, 20));
-    vc->touchesEnded(touchAt(30, 40));
-    vc->touchesCancelled(touchAt(50, 60));  // ignored
-    ASSERT_TRUE(stepFrames(2));
+    ASSERT_TRUE(stepFrames(1));
     got = platform.takeIntakes();
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].phase, 2);
-    EXPECT_EQ(got[0].y, 40 * 960 / 568);
+    ASSERT_TRUE(stepFrames(1));
+    EXPECT_TRUE(platform.takeIntakes().empty());
+
+    // Moves inside one frame: only the latest, then the end.
+    vc->touchesBegan(touchAt(0, 0));
+    ASSERT_TRUE(stepFrames(1));
+    platform.takeIntakes();
+    vc->touchesMoved(touchAt(10, 20));
+    vc->touchesMoved(touchAt(20, 30));
+    vc->touchesEnded(touchAt(30, 40));
+    vc->touchesCancelled(touchAt(50, 60));  // ignored
+    ASSERT_TRUE(stepFrames(3));
+    got = platform.takeIntakes();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].phase, 1);
+    EXPECT_EQ(got[0].y, 30 * 960 / 568);
+    EXPECT_EQ(got[1].phase, 2);
+    EXPECT_EQ(got[1].y, 40 * 960 / 568);
 }
 
 TEST_F(HostCore, AdTapPausesOnTheNextFrameAndBecomingActiveResumes) {

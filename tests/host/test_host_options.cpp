@@ -22,7 +22,7 @@ TEST(HostOptionsTest, ReadsEveryOptionAndGivesHeadlessRunsLimits) {
     HostOptions o;
     std::string e;
     ASSERT_TRUE(parse({"--headless", "--profile", "414x736@3", "--zoom", "0.5", "--assets", "/a", "--documents", "/d",
-                       "--shots", "/s", "--every", "5", "--script", "/f", "--input", "0 resign"},
+                       "--shots", "/s", "--every", "5", "--script", "/f", "--input", "0 resign", "--seed", "4294967295"},
                       &o, &e))
         << e;
     EXPECT_TRUE(o.headless);
@@ -34,18 +34,21 @@ TEST(HostOptionsTest, ReadsEveryOptionAndGivesHeadlessRunsLimits) {
     EXPECT_EQ(o.every, 5);
     EXPECT_EQ(o.scriptFile, "/f");
     EXPECT_EQ(o.scriptText, "0 resign");
+    EXPECT_EQ(o.seed, INT64_C(4294967295));
     applyRunDefaults(&o, true);
     EXPECT_EQ(o.frames, 300);
     EXPECT_DOUBLE_EQ(o.timeoutSeconds, 60);
 
     ASSERT_TRUE(parse({}, &o, &e));
     EXPECT_FALSE(o.headless);
+    EXPECT_EQ(o.seed, -1);
     applyRunDefaults(&o, false);
     EXPECT_EQ(o.frames, -1);
     EXPECT_LT(o.timeoutSeconds, 0);
 
     // Limits given stay, with or without a display.
-    ASSERT_TRUE(parse({"--frames", "0", "--timeout", "2.5"}, &o, &e));
+    ASSERT_TRUE(parse({"--frames", "0", "--timeout", "2.5", "--seed", "0"}, &o, &e));
+    EXPECT_EQ(o.seed, 0);
     applyRunDefaults(&o, true);
     EXPECT_EQ(o.frames, 0);
     EXPECT_DOUBLE_EQ(o.timeoutSeconds, 2.5);
@@ -73,6 +76,7 @@ TEST(HostOptionsTest, RefusesBadCommandLines) {
         {"--profile", "1x1@1"}, {"--profile"},          {"--zoom", "0"},     {"--zoom", "abc"},
         {"--frames", "-1"},     {"--frames", "12x"},    {"--every", "0"},    {"--timeout", "0"},
         {"--timeout", "nan"},   {"--shots", ""},        {"--bogus"},         {"--assets"},
+        {"--seed", "-1"},       {"--seed", "4294967296"}, {"--seed", "1e3"}, {"--seed"},
     };
     for (const auto& args : bad) {
         HostOptions o;
