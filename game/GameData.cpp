@@ -91,8 +91,9 @@ int32_t saveGameData(GameData* data, Application* app) {
     }
     out[n++] = kSaveMagic;
     bool ok = true;
-    for (int32_t i = 0; i < n; ++i) ok = SaveData::writeU32LE(file, out[i]) == 4 && ok;
-    return ok ? 1 : 0;
+    for (int32_t i = 0; i < n && ok; ++i) ok = SaveData::writeU32LE(file, out[i]) == 4;
+    // Only a flushed save is in the file; a failed one leaves the old content whole.
+    return ok && file->flush() == 0 ? 1 : 0;
 }
 
 namespace {

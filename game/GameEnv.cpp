@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "engine/HostBridge.h"
+
 namespace mekko {
 
 void LibcRandom::seed(uint32_t seed) { std::srand(seed); }
@@ -33,13 +35,17 @@ int32_t gameRandBelow(int32_t n) {
     return gameRand() % n;
 }
 
-void seedGameRandom() { randomSource().seed(uint32_t(std::time(nullptr))); }
+void seedGameRandom() {
+    int64_t fixed = KelpaEngine::installedHostBridge().randomSeed();
+    randomSource().seed(fixed >= 0 ? uint32_t(fixed) : uint32_t(std::time(nullptr)));
+}
 
 void installPlayClock(KelpaEngine::FrameClock* clock) { installedClock.store(clock); }
 
 KelpaEngine::FrameClock& playClock() {
-    KelpaEngine::FrameClock* c = installedClock.load();
-    return c ? *c : KelpaEngine::monotonicClock();
+    if (KelpaEngine::FrameClock* c = installedClock.load()) return *c;
+    if (KelpaEngine::FrameClock* c = KelpaEngine::installedHostBridge().gameClock()) return *c;
+    return KelpaEngine::monotonicClock();
 }
 
 }  // namespace mekko

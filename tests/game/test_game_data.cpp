@@ -1,7 +1,12 @@
 // The spawn-table parser, the save file "mekko.sav" at its byte offsets and
 // the record the game entry builds.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cfloat>
 #include <cstring>
@@ -200,6 +205,30 @@ TEST(SaveFile, NoFolderMeansNothingLoadedOrSaved) {
     EXPECT_EQ(0, saveGameData(world.data, world.app.get()));
     GameData loaded;
     EXPECT_EQ(0, loadGameData(&loaded, world.app.get()));
+}
+
+TEST(SaveFile, AFailedSaveIsReportedAndKeepsTheOldFile) {
+    gametest::GameWorld world;
+    fillWords(world.data);
+    ASSERT_EQ(1, saveGameData(world.data, world.app.get()));
+    const std::vector<uint8_t> before = fileBytes(world.docs.file(kSaveFileName));
+    world.data->words[kWordLastLow] = 424242;
+    // In a child whose files may not grow past 100 bytes: the new content
+    // cannot be written whole.
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim = {100, 100};
+        if (::setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(77);
+        _exit(saveGameData(world.data, world.app.get()) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(pid, ::waitpid(pid, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no file size limit here";
+    EXPECT_EQ(0, WEXITSTATUS(status)) << "the failure is reported";
+    EXPECT_EQ(before, fileBytes(world.docs.file(kSaveFileName)));
 }
 
 TEST(SaveFile, MoneyWordsSplitAndJoinIn64Bits) {
