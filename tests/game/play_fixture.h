@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,9 +51,13 @@ private:
 
 class PlayWorld : public GameWorld {
 public:
-    explicit PlayWorld(const char* profile = "375x667@2", bool quietRows = false) : GameWorld(profile) {
+    // prepare changes the record (saved words, tables) before the scene is made.
+    explicit PlayWorld(const char* profile = "375x667@2", bool quietRows = false,
+                       const std::function<void(mekko::GameData*)>& prepare = nullptr)
+        : GameWorld(profile) {
         start();
         if (quietRows) quiet();
+        if (prepare) prepare(data);
         enter(mekko::MekkoMain::create(app.get(), data));
         log();
     }
