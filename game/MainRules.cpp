@@ -12,9 +12,6 @@ using namespace KelpaEngine;
 
 namespace {
 
-// A float (seconds × 60, an accumulator) truncated into int32 range.
-int32_t truncFrames(float v) { return truncToInt(v); }
-
 // A table period in seconds as frames, kept in range.
 int32_t periodFrames(int32_t seconds) {
     const int64_t f = int64_t(seconds) * 60;
@@ -98,14 +95,14 @@ void MekkoMain::updateCoins(Application* app) {
 
     steadyPrev = steadyAccum;
     steadyAccum += float(R.steadyRate) / 60.0f;
-    for (int64_t n = int64_t(truncFrames(steadyAccum)) - truncFrames(steadyPrev); n > 0 && freeCoins(); --n) {
+    for (int64_t n = int64_t(truncToInt(steadyAccum)) - truncToInt(steadyPrev); n > 0 && freeCoins(); --n) {
         const float vx = row <= 5 ? float((gameRandBelow(41) - 20) * 0.1) : float((gameRandBelow(61) - 30) * 0.1);
         throwCoin(vx);
     }
 
     burstPrev = burstAccum;
     burstAccum += float(burstRate) / 60.0f;
-    for (int64_t n = int64_t(truncFrames(burstAccum)) - truncFrames(burstPrev); n > 0 && freeCoins(); --n) {
+    for (int64_t n = int64_t(truncToInt(burstAccum)) - truncToInt(burstPrev); n > 0 && freeCoins(); --n) {
         float vx = 0.0f;
         switch (burstMode) {
             case 0: vx = float(-(gameRandBelow(16) + 15) * 0.1); break;
@@ -403,7 +400,8 @@ void MekkoMain::stepBonusTime() {
         bonusTime = 0;
         bannerX = 650.0f;
         if (bonusTune) bonusTune->stop();
-        resumeMusic(data, mainTune);
+        // After the end of a play the tune has been stopped for good.
+        if (!ended()) resumeMusic(data, mainTune);
         playStart = bonusNow - playElapsed;
     }
 }

@@ -5,6 +5,7 @@
 
 #include "engine/FontShadow.h"
 #include "game/SceneKit.h"
+#include "game/ThrownItems.h"
 
 namespace mekko {
 
@@ -30,18 +31,6 @@ int32_t formatPopupText(char* out, size_t size, int64_t amount) {
     }
     return n < int(size) ? n : int(size) - 1;
 }
-
-namespace {
-
-// x and y as the draw calls take them (truncated, and kept in range).
-int toInt(float v) {
-    if (!(v == v)) return 0;
-    if (v > 2.0e9f) return 2000000000;
-    if (v < -2.0e9f) return -2000000000;
-    return int(v);
-}
-
-}  // namespace
 
 Player::Player(Application* application, int32_t off) : offset(off), x(float(off + 170)), app(application) {}
 
@@ -157,9 +146,9 @@ void Player::stepEffect(Effect& e, const RefPtr<Image>* images) {
 
 void Player::draw(Graphics* g) {
     if (!g) return;
-    const int px = toInt(x), py = toInt(y);
+    const int px = truncToInt(x), py = truncToInt(y);
     if (sprite) g->drawSpriteAt(px, py, sprite);
-    const int ex = toInt(x - 33.0f);
+    const int ex = truncToInt(x - 33.0f);
     for (Effect& e : coinEffects) {
         if (e.running && e.sprite) g->drawSpriteAt(ex, py, e.sprite);
     }
@@ -191,8 +180,8 @@ void Player::showValuePopup(int64_t amount) {
     Popup& p = popups[slot];
     p.text = makeTextLabel(graphics.get(), font.get(), text);
     p.length = length;
-    p.x = toInt(x + 20.0f) - length;
-    p.y = toInt(y + 30.0f) - 30;
+    p.x = truncToInt(x + 20.0f) - length;
+    p.y = truncToInt(y + 30.0f) - 30;
     Effect& e = dollarEffects[slot];
     if (slot > 0 && dollarImages[0]) e.sprite = makeRef<Sprite2D>(dollarImages[0], Sprite2D::kMiddle);
     e.running = 1;

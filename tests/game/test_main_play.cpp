@@ -297,6 +297,7 @@ TEST(MainPlay, AHitEndsThePlayWithTheShakeAndTheFall) {
     MekkoMain& m = *w.main();
     w.drawFrames = false;
     w.playFor(30);
+    m.startBonusTime();
     m.player->x = 200.0f;
     m.dumbbells[0] = FallingDumbbell::create(w.app.get(), 0);
     m.dumbbells[0]->vy = 0.0f;
@@ -311,6 +312,12 @@ TEST(MainPlay, AHitEndsThePlayWithTheShakeAndTheFall) {
     w.tap(270, 850);
     w.step();
     EXPECT_EQ(0, m.player->direction) << "no turn after the end";
+    // Bonus time ending while the player falls does not bring the stopped tune back.
+    w.playClock.t += MekkoMain::kBonusMs;
+    w.step();
+    EXPECT_EQ(0, m.bonusTime);
+    EXPECT_EQ(1, w.count("main stop"));
+    EXPECT_EQ(0, w.count("main resume"));
     EXPECT_TRUE(w.run(200));
 }
 
