@@ -153,10 +153,11 @@ TEST_F(DesktopWindow, StartsAPlayTurnsThePlayerOnAClickAndEndsOnSigterm) {
     // The start button of the title (design 120..650 x 640..760 on this
     // 640-wide screen, half that in points): main play's countdown, then the
     // pause button's teal at design (88, 220).
-    ASSERT_EQ(std::system(("xdotool mousemove --window " + wid + " 160 350 mousedown 1 sleep 0.1 mouseup 1").c_str()), 0);
+    ASSERT_EQ(std::system(("xdotool mousemove --window " + wid + " 160 350 mousedown 1 sleep 0.2 mouseup 1").c_str()), 0);
+    // Screenshots back to back: the player reaches the stage's end about a
+    // second after the countdown.
     bool playing = false;
-    for (int i = 0; i < 80 && !playing; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (int i = 0; i < 200 && !playing; ++i) {
         playing = screenshot(wid, &pic) && near(pic.rgb(44, 110), 0x1fc7b6, 40);
     }
     ASSERT_TRUE(playing) << std::hex << pic.rgb(44, 110);
@@ -165,7 +166,7 @@ TEST_F(DesktopWindow, StartsAPlayTurnsThePlayerOnAClickAndEndsOnSigterm) {
     // turns it, and it walks left.
     const double before = playerX(pic);
     ASSERT_GT(before, 0.0);
-    ASSERT_EQ(std::system(("xdotool mousemove --window " + wid + " 160 430 mousedown 1 sleep 0.05 mouseup 1").c_str()), 0);
+    ASSERT_EQ(std::system(("xdotool mousemove --window " + wid + " 160 430 mousedown 1 sleep 0.15 mouseup 1").c_str()), 0);
     ASSERT_TRUE(screenshot(wid, &pic));
     const double a = playerX(pic);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
