@@ -1,5 +1,5 @@
 // The process entry: the host's main routine with the game's entry.
-#include "game/GameEntry.h"
+#include "game/MekkoGame.h"
 #include "host/HostMain.h"
 
-int main(int argc, char** argv) { return KelpaHost::hostMain(mekko::gameEntry, "mekko", argc, argv); }
+int main(int argc, char** argv) { return KelpaHost::hostMain(mekkoGameEntry, "mekko", argc, argv); }

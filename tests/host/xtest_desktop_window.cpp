@@ -1,8 +1,9 @@
 // The desktop host under a real X display: the mekko program opens its
-// window, a scripted click (xdotool) lands in the game, a screenshot of the
-// window (ImageMagick's import) shows the scene with the tap marker, and
-// SIGTERM ends it by the terminate path; so does the window destroyed from
-// outside.
+// window on the title, a scripted click (xdotool) on the start button
+// starts main play, a later click turns the player (screenshots of the
+// window, taken with ImageMagick's import, show it walking the other way),
+// and SIGTERM ends it by the terminate path; so does the window destroyed
+// from outside.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -19,7 +20,6 @@
 #include <string>
 #include <thread>
 
-#include "game/GameEntry.h"
 #include "tests/host/png_read.h"
 
 using namespace hosttest;
@@ -114,11 +114,27 @@ protected:
         return wid;
     }
 
+    // The mean x of the player's blue overalls in the band above the
+    // stage (0 when the player is not there).
+    static double playerX(const Picture& pic) {
+        double sum = 0;
+        int n = 0;
+        for (int y = 300; y < 352 && y < pic.height; ++y) {
+            for (int x = 0; x < pic.width; ++x) {
+                if (near(pic.rgb(x, y), 0x3d7be0, 30)) {
+                    sum += x;
+                    ++n;
+                }
+            }
+        }
+        return n > 8 ? sum / n : 0.0;
+    }
+
     std::string binary, dir;
     pid_t pid = -1;
 };
 
-TEST_F(DesktopWindow, OpensShowsTheSceneTakesAClickAndEndsOnSigterm) {
+TEST_F(DesktopWindow, StartsAPlayTurnsThePlayerOnAClickAndEndsOnSigterm) {
     start();
     std::string wid = findWindow();
     ASSERT_FALSE(wid.empty()) << readFile(dir + "/out.txt");
@@ -134,16 +150,31 @@ TEST_F(DesktopWindow, OpensShowsTheSceneTakesAClickAndEndsOnSigterm) {
     EXPECT_EQ(pic.width, 320);
     EXPECT_EQ(pic.height, 480);
 
-    // Press, hold past a frame, release: the marker stays in its released colour.
-    ASSERT_EQ(std::system(("xdotool mousemove --window " + wid + " 160 240 mousedown 1 sleep 0.2 mouseup 1").c_str()), 0);
-    bool marked = false;
-    for (int i = 0; i < 40 && !marked; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        marked = screenshot(wid, &pic) && near(pic.rgb(160, 240), mekko::kPlaceholderMarkerUp);
+    // The start button of the title (design 120..650 x 640..760 on this
+    // 640-wide screen, half that in points): main play's countdown, then the
+    // pause button's teal at design (88, 220).
+    ASSERT_EQ(std::system(("xdotool mousemove --window " + wid + " 160 350 mousedown 1 sleep 0.2 mouseup 1").c_str()), 0);
+    // Screenshots back to back: the player reaches the stage's end about a
+    // second after the countdown.
+    bool playing = false;
+    for (int i = 0; i < 200 && !playing; ++i) {
+        playing = screenshot(wid, &pic) && near(pic.rgb(44, 110), 0x1fc7b6, 40);
     }
-    EXPECT_TRUE(marked) << std::hex << pic.rgb(160, 240);
-    // Away from the marker the scene's own picture shows.
-    EXPECT_FALSE(near(pic.rgb(40, 300), mekko::kPlaceholderMarkerUp));
+    ASSERT_TRUE(playing) << std::hex << pic.rgb(44, 110);
+
+    // The player walks right from the start; a click on the lower screen
+    // turns it, and it walks left.
+    const double before = playerX(pic);
+    ASSERT_GT(before, 0.0);
+    ASSERT_EQ(std::system(("xdotool mousemove --window " + wid + " 160 430 mousedown 1 sleep 0.15 mouseup 1").c_str()), 0);
+    ASSERT_TRUE(screenshot(wid, &pic));
+    const double a = playerX(pic);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(screenshot(wid, &pic));
+    const double b = playerX(pic);
+    EXPECT_GT(a, 0.0);
+    EXPECT_GT(b, 0.0) << "still on the stage";
+    EXPECT_LT(b, a - 5.0) << "walking left after the click (" << before << ", " << a << ", " << b << ")";
     EXPECT_NE(pic.rgb(40, 300), 0u);
 
     ASSERT_EQ(kill(pid, SIGTERM), 0);
