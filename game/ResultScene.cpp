@@ -139,7 +139,8 @@ RefPtr<Scene> GameScene_Result::update(Application* app) {
         if (twitterButton && twitterButton->update(touches_)) {
             playEffect(data, tapSound);
             share(app, kShareTwitter);
-        } else if (facebookButton && facebookButton->update(touches_)) {
+        }
+        if (facebookButton && facebookButton->update(touches_)) {
             playEffect(data, tapSound);
             share(app, kShareFacebook);
         }

@@ -259,7 +259,7 @@ public:
         }
         if (LoggingGraphics* g = graphics()) g->log.clear();
         RefPtr<Graphics> g = app->getGraphics();
-        if (g && scene->isDirty() && app->getState() != kStatePaused) {
+        if (drawFrames && g && scene->isDirty() && app->getState() != kStatePaused) {
             scene->clearDirty();
             if (scene->draw(app.get(), g.get())) g->present();
         }
@@ -273,9 +273,21 @@ public:
         return false;
     }
 
+    // Steps n frames without drawing them (rendering is the costly part of
+    // a frame), then one drawn frame; true when the scene changed.
+    bool runThenDraw(int n) {
+        drawFrames = false;
+        bool changed = run(n);
+        drawFrames = true;
+        return changed || step();
+    }
+
     struct Touch {
         int32_t x, y, phase;
     };
+
+    // False: step() runs updates only, nothing is drawn or presented.
+    bool drawFrames = true;
 
     KelpaPlatform::ScreenProfile profile = KelpaPlatform::defaultScreenProfile();
     TempFolder docs;

@@ -226,6 +226,7 @@ TEST(MenuScreenSound, MusicAndEffectsFollowTheSwitchesThroughASuspension) {
             saved[kWordMusicOff] = on ? 0 : 1;
             saved[kWordEffectsOff] = on ? 0 : 1;
             SavedWorld sw(saved);
+            sw.world.drawFrames = false;
             HostBridge& bridge = installedHostBridge();
             bridge.storeAdWish(kAdTopBanner, 1);
             bridge.storeAdWish(kAdBottomBanner, 0);

@@ -131,6 +131,7 @@ TEST(ResultScene, CountsTheMedalAddsTheTotalAndSavesOnce) {
         saved[kWordTotalLow] = 99999999;
         saved[kWordTotalCents] = 70;
         ResultWorld rw(saved, c.dollars, 45);
+        rw.world.drawFrames = false;
         gametest::SoundLog sounds;
         MekkoResult* r = rw.enter();
         ASSERT_TRUE(r);
@@ -237,6 +238,7 @@ TEST(ResultScene, TextsFromAnyWordsStayInsideTheirBuffers) {
 
 TEST(ResultScene, ButtonsWaitForTheMedalAnimation) {
     ResultWorld rw(nullptr, 1234, 5);
+    rw.world.drawFrames = false;
     ASSERT_TRUE(rw.enter());
     const int32_t x = 270, restartY = 800;
     int updates = 0;
@@ -264,6 +266,7 @@ TEST(ResultScene, RestartAndMainMenuLeaveWithTheTapAndTheMusicStopped) {
             saved[kWordMusicOff] = soundsOn ? 0 : 1;
             saved[kWordEffectsOff] = soundsOn ? 0 : 1;
             ResultWorld rw(saved, 10, 0);
+            rw.world.drawFrames = false;
             gametest::SoundLog sounds;
             ASSERT_TRUE(rw.enter());
             EXPECT_EQ(soundsOn, sounds.audible("sound/result.wav"));
@@ -282,6 +285,7 @@ TEST(ResultScene, RestartAndMainMenuLeaveWithTheTapAndTheMusicStopped) {
 TEST(ResultScene, SharingSendsTheSameTextEachTimeAndStays) {
     ShareRecorder shares;
     ResultWorld rw(nullptr, 1234, 5);
+    rw.world.drawFrames = false;
     MekkoResult* r = rw.enter();
     ASSERT_TRUE(r);
     rw.world.run(60);
@@ -314,6 +318,7 @@ TEST(ResultScene, MusicComesBackAfterASuspensionOnlyWhileMusicIsOn) {
         uint32_t saved[kWordCount] = {};
         saved[kWordMusicOff] = musicOn ? 0 : 1;
         ResultWorld rw(saved, 10, 0);
+        rw.world.drawFrames = false;
         gametest::SoundLog sounds;
         ASSERT_TRUE(rw.enter());
         rw.world.run(3);
@@ -340,7 +345,7 @@ TEST(ResultScene, EverythingButTheResultLineMovesWithTheOffset) {
         ResultWorld rw(saved, 100000000, 5, profile);
         const int32_t off = std::string(profile) == "375x667@2" ? 0 : 50;
         ASSERT_TRUE(rw.enter());
-        rw.world.run(61);
+        rw.world.runThenDraw(60);
         const std::vector<gametest::DrawCall>& log = rw.world.graphics()->log;
         auto first = [&](const std::string& op, const std::string& image, int y) {
             for (const gametest::DrawCall& d : log) {

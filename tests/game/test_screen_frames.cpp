@@ -81,9 +81,9 @@ TEST_P(ScreenFrames, ResultRankingAchievementsAndPause) {
     moneyToWords(345678901, &world.data->words[kWordLastHigh], &world.data->words[kWordLastLow]);
     world.data->words[kWordLastCents] = 7;
     world.enter(MekkoResult::create(world.app.get(), world.data));
-    world.run(30);
+    world.runThenDraw(29);
     save("result_medal_growing");
-    world.run(31);
+    world.runThenDraw(30);
     save("result");
     // The dim-free result screen shows the background's sky at the top left.
     const Rgb sky = at(world, off + 10, 40);
@@ -102,7 +102,7 @@ TEST_P(ScreenFrames, ResultRankingAchievementsAndPause) {
 
     // The pause panel over a frozen result screen (standing in for play).
     world.enter(MekkoResult::create(world.app.get(), world.data));
-    world.run(61);
+    world.runThenDraw(60);
     const Rgb underPanel = at(world, off + 10, 40);
     const int base = int(world.host.sleeps.size());
     world.host.script = [&](int frame) {
