@@ -19,7 +19,7 @@ namespace mekko {
 
 class GameData;
 
-// Bookkeeping shared by the result screen and its tests.
+// The result screen's bookkeeping rules.
 // A medal counter word after one more medal: saturates at 2,147,483,647
 // (a word already at or above it ends there).
 uint32_t addMedal(uint32_t count);
