@@ -1,16 +1,62 @@
-// TEMPORARY: the factory of a screen not written yet; it makes a stand-in.
+// The ranking screen: the top-10 rows over the play-field background and a
+// back button to the title. It only reads the game data.
 #pragma once
 
+#include <cstdint>
+
 #include "engine/Application.h"
+#include "engine/Audio.h"
+#include "engine/Graphics.h"
+#include "engine/Image.h"
+#include "engine/Sound.h"
+#include "game/GameData.h"
 #include "game/SceneKit.h"
 
 namespace mekko {
 
-class GameData;
+class GameScene_Ranking : public mekko_Scene {
+public:
+    explicit GameScene_Ranking(GameData* data) : data(data) {}
 
-class MekkoRanking {
+    int32_t init(KelpaEngine::Application* app) override;
+    KelpaEngine::RefPtr<KelpaEngine::Scene> update(KelpaEngine::Application* app) override;
+    bool draw(KelpaEngine::Application* app, KelpaEngine::Graphics* graphics) override;
+
+    virtual int32_t buildRows(KelpaEngine::Application* app) = 0;
+    virtual int32_t drawRanking(KelpaEngine::Application* app, KelpaEngine::Graphics* graphics) = 0;
+
+    SuspendWatch suspension;
+    int32_t offset = 0;
+    KelpaEngine::RefPtr<KelpaEngine::Image> title;
+    KelpaEngine::RefPtr<Button> backButton;
+    KelpaEngine::RefPtr<KelpaEngine::Audio> audio;
+    KelpaEngine::RefPtr<KelpaEngine::Sound> music;
+    KelpaEngine::RefPtr<KelpaEngine::Sound> tapSound;
+    GameData* data;
+
+private:
+    TouchFrame touches_;
+};
+
+class MekkoRanking : public GameScene_Ranking {
 public:
     static SceneRef create(KelpaEngine::Application* app, GameData* data);
+
+    explicit MekkoRanking(GameData* data) : GameScene_Ranking(data), data(data) {}
+
+    int32_t buildRows(KelpaEngine::Application* app) override;
+    int32_t drawRanking(KelpaEngine::Application* app, KelpaEngine::Graphics* graphics) override;
+
+    int32_t offset = 0;
+    int32_t labelLengths[kRankingRows] = {};
+    int32_t textLengths[kRankingRows] = {};
+    char labels[kRankingRows][30] = {};
+    char texts[kRankingRows][30] = {};
+    KelpaEngine::RefPtr<KelpaEngine::Image> background;
+    KelpaEngine::RefPtr<KelpaEngine::Image> stage;
+    KelpaEngine::RefPtr<KelpaEngine::Image> chest;
+    KelpaEngine::RefPtr<KelpaEngine::Image> glyphs[kMediumGlyphs];
+    GameData* data;
 };
 
 }  // namespace mekko

@@ -129,6 +129,63 @@ struct TempFolder {
     std::string path;
 };
 
+// "mekko.sav" as the game lays it out, from words 0 to 40 (word 34 is not
+// in the file): for crafted save fixtures and for reading back what a scene
+// saved.
+inline size_t saveWordOffset(int word) {
+    if (word == 0) return 4;
+    if (word == 1) return 8;
+    if (word >= 2 && word < 32) {
+        int row = (word - 2) % 10, part = (word - 2) / 10;
+        return size_t(16 + 12 * row + 4 * part);
+    }
+    switch (word) {
+        case 32: return 136;
+        case 33: return 140;
+        case 35: return 144;
+        case 36: return 148;
+        case 37: return 152;
+        case 38: return 156;
+        case 39: return 160;
+        case 40: return 164;
+        default: return 0;  // word 34
+    }
+}
+
+inline bool writeSaveFile(const std::string& path, const uint32_t* words) {
+    uint8_t bytes[mekko::kSaveFileBytes] = {};
+    auto put = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes[at + size_t(i)] = uint8_t(v >> (8 * i));
+    };
+    put(0, mekko::kSaveMagic);
+    put(12, mekko::kSaveMagic);
+    put(168, mekko::kSaveMagic);
+    for (int w = 0; w < mekko::kWordCount; ++w) {
+        if (size_t at = saveWordOffset(w)) put(at, words[w]);
+    }
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(bytes, 1, sizeof bytes, f) == sizeof bytes;
+    return std::fclose(f) == 0 && ok;
+}
+
+// The words of a saved file (word 34 reads 0); false unless it is 172 bytes.
+inline bool readSaveFile(const std::string& path, uint32_t* words) {
+    uint8_t bytes[mekko::kSaveFileBytes + 1] = {};
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    size_t n = std::fread(bytes, 1, sizeof bytes, f);
+    std::fclose(f);
+    if (n != size_t(mekko::kSaveFileBytes)) return false;
+    for (int w = 0; w < mekko::kWordCount; ++w) {
+        size_t at = saveWordOffset(w);
+        words[w] = 0;
+        if (at == 0) continue;
+        for (int i = 0; i < 4; ++i) words[w] |= uint32_t(bytes[at + size_t(i)]) << (8 * i);
+    }
+    return true;
+}
+
 class GameWorld {
 public:
     explicit GameWorld(const char* profileName = "375x667@2") {
@@ -165,6 +222,8 @@ public:
     }
 
     LoggingGraphics* graphics() const { return platform.graphics; }
+
+    std::string savePath() const { return docs.file(mekko::kSaveFileName); }
 
     // A touch for the next frame, in scene coordinates.
     void touch(int32_t x, int32_t y, int32_t phase) { touches.push_back({x, y, phase}); }
@@ -214,9 +273,21 @@ public:
         return false;
     }
 
+    // Steps n frames without drawing them (rendering is the costly part of
+    // a frame), then one drawn frame; true when the scene changed.
+    bool runThenDraw(int n) {
+        drawFrames = false;
+        bool changed = run(n);
+        drawFrames = true;
+        return changed || step();
+    }
+
     struct Touch {
         int32_t x, y, phase;
     };
+
+    // False: step() runs updates only, nothing is drawn or presented.
+    bool drawFrames = true;
 
     KelpaPlatform::ScreenProfile profile = KelpaPlatform::defaultScreenProfile();
     TempFolder docs;
