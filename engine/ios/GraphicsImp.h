@@ -14,7 +14,9 @@ namespace iOS {
 
 class GraphicsOpenGL : public GraphicsShadow {
 public:
-    // Kinds of context notification lists.
+    // Kinds of context notification lists. kContextDestroyed runs when this
+    // object's context ends: replaced by its next set-up, dropped by another
+    // graphics object's set-up, or gone with the object (a pause keeps it).
     static constexpr int kContextCreated = 0;
     static constexpr int kContextDestroyed = 1;
     // Called once when the graphics object goes away, after kContextDestroyed:

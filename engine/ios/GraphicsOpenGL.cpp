@@ -370,8 +370,8 @@ int GraphicsOpenGL::readPixels(void* buffer, int x, int y, int w, int h) {
 int GraphicsOpenGL::execute(CommandCursor* cursor) {
     if (!cursor || !cursor->buffer) return 0;
     CommandBuffer* buffer = cursor->buffer;
-    // Without a context there is nothing to draw into; the commands still
-    // count as run.
+    // Without a context, or paused without a framebuffer, there is nothing
+    // to draw into; the commands still count as run.
     if (!canDraw() || !app_) {
         cursor->position = buffer->used;
         return 0;
