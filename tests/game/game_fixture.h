@@ -246,6 +246,7 @@ public:
     // one (which is then entered).
     bool step() {
         if (!scene) return false;
+        hooksThisStep = 0;
         app->frameStep(16, true);
         RefPtr<Pointing> pointing = app->getPointing();
         for (const Touch& t : touches) pointing->intake(t.x, t.y, 1, t.phase);
@@ -288,6 +289,9 @@ public:
 
     // False: step() runs updates only, nothing is drawn or presented.
     bool drawFrames = true;
+    // Frame hook calls since step() began: the first is the step's own, any
+    // later one a frame of a modal loop inside update (the pause panel).
+    int hooksThisStep = 0;
 
     KelpaPlatform::ScreenProfile profile = KelpaPlatform::defaultScreenProfile();
     TempFolder docs;
@@ -300,8 +304,6 @@ public:
     mekko::GameData* data = nullptr;
     mekko::SceneRef scene;
     std::vector<Touch> touches;
-    // False: step() updates without drawing (long runs that check no picture).
-    bool drawFrames = true;
 };
 
 }  // namespace gametest

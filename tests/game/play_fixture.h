@@ -60,7 +60,16 @@ public:
         if (prepare) prepare(data);
         enter(mekko::MekkoMain::create(app.get(), data));
         log();
+        host.script = [this](int) { answerPanel(); };
     }
+
+    // The pause panel, whenever it opens, runs suspendedPasses passes with
+    // the application left as it was (a suspension stays on), then the
+    // suspension ends and the next pass touches Resume. Each pass moves the
+    // play clock on, as the real time would.
+    int suspendedPasses = 1;
+    int panelPasses = 0;       // passes of the latest opening
+    int panelPassesTotal = 0;  // ... of all openings
 
     mekko::MekkoMain* main() const { return dynamic_cast<mekko::MekkoMain*>(scene.get()); }
 
@@ -93,6 +102,22 @@ public:
         wrap("start", m->startSound);
         wrap("treasure", m->treasureSound);
         wrap("fall", m->fallSound);
+    }
+
+    void answerPanel() {
+        if (hooksThisStep++ == 0) {
+            panelPasses = 0;
+            return;
+        }
+        const int pass = panelPasses++;
+        ++panelPassesTotal;
+        playClock.t += 16;
+        if (pass == suspendedPasses) host.suspend = false;
+        if (pass == suspendedPasses + 1) {
+            const int32_t x = mekko::layoutOffset(app.get()) + 270;
+            host.pending.publish({x, 764, 1, KelpaEngine::kPhaseBegan});
+        }
+        if (pass == suspendedPasses + 2) host.pending.publish({0, 0, 1, KelpaEngine::kPhaseEnded});
     }
 
     // Runs through the countdown (179 frames) and n frames more.

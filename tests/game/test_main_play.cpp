@@ -154,6 +154,7 @@ TEST(MainPlay, ATapTurnsOnlyAfterTheCountdownAndNotRightAfterAResume) {
     EXPECT_EQ(1, w.count("tap play 2 0"));
     EXPECT_EQ(1, m.paused);
     EXPECT_EQ(9, m.resumeCounter);
+    EXPECT_FALSE(w.host.terminate) << "Resume answered the panel";
 }
 
 TEST(MainPlay, APlayerWhoseFootReachesAnEdgeOfTheStageFallsOff) {
@@ -190,13 +191,13 @@ TEST(MainPlay, ASuspensionFreezesThePlayClockAndTheLevel) {
     const int64_t elapsed = m.playElapsed;
     EXPECT_EQ(40 * 16, elapsed);
     m.levelEnd = int32_t(elapsed + 100);
+    // 200 suspended passes of the panel (3.2 s), then Resume.
+    w.suspendedPasses = 200;
     w.host.suspend = true;
-    for (int i = 0; i < 200; ++i) {
-        m.player->x = 200.0f;
-        w.step();
-        EXPECT_EQ(elapsed, m.playElapsed);
-    }
-    w.host.suspend = false;
+    w.step();
+    EXPECT_GE(w.panelPasses, 202);
+    EXPECT_EQ(elapsed, m.playElapsed);
+    EXPECT_FALSE(w.host.terminate) << "the panel was answered, not ended";
     w.step();
     EXPECT_EQ(elapsed + 16, m.playElapsed) << "3.2 s of pause do not count";
     EXPECT_EQ(0, m.level);

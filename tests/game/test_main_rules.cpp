@@ -497,18 +497,23 @@ TEST(BonusTime, LastsItsBonusClockWithAPauseNotCountingAndHoldsTheLevel) {
     const int64_t t0 = w.playClock.t;
     int frames = 0;
     w.drawFrames = false;
+    // At frame 300 a suspension opens the panel for 100 passes, then Resume.
+    w.suspendedPasses = 100;
     while (m.bonusTime && frames < 2000) {
         m.player->x = 200.0f;  // stays on the stage
         if (frames == 300) w.host.suspend = true;
-        if (frames == 400) w.host.suspend = false;
         w.step();
         ++frames;
         EXPECT_EQ(7, m.level);
         EXPECT_EQ(35000, m.playElapsed);
     }
-    // 100 suspended frames (1,600 ms) do not count: 11,701 ms of bonus clock end it.
-    EXPECT_GE(w.playClock.t - t0 - 1600, MekkoMain::kBonusMs);
-    EXPECT_LT(w.playClock.t - t0 - 1600 - 16, MekkoMain::kBonusMs);
+    // The frame that opened the panel and the panel's passes (1,600 ms
+    // suspended and two for the Resume) do not count: 11,701 ms of bonus
+    // clock end it.
+    const int64_t panelMs = int64_t(w.panelPassesTotal + 1) * 16;
+    EXPECT_EQ(102, w.panelPassesTotal);
+    EXPECT_GE(w.playClock.t - t0 - panelMs, MekkoMain::kBonusMs);
+    EXPECT_LT(w.playClock.t - t0 - panelMs - 16, MekkoMain::kBonusMs);
     EXPECT_EQ(650.0f, m.bannerX);
     EXPECT_EQ(1, w.count("bonus stop"));
     EXPECT_EQ(1, w.count("main resume")) << "music is on";

@@ -27,7 +27,6 @@
 #include "engine/HostBridge.h"
 #include "engine/Pointing.h"
 #include "engine/Scene.h"
-#include "game/GameEntry.h"
 #include "host/HostMain.h"
 #include "host/HostState.h"
 #include "platform/ns/MainQueue.h"
@@ -364,7 +363,7 @@ TEST_F(HeadlessRun, TwoSeededRunsOfTheGameWithOneScriptWriteTheSameFrames) {
     o.every = 2;
     o.timeoutSeconds = 120;
     o.seed = 7;
-    // Quick taps and a held one: the placeholder marks each, down and up.
+    // Quick taps and a held one: the marker entry marks each, down and up.
     o.scriptText = "0 tap 100 200 0; 200 tap 187 333 0; 400 tap 300 500 150; 700 drag 40 600 300 100 200 4";
     std::vector<std::string> runs[2];
     for (int i = 0; i < 2; ++i) {
@@ -379,7 +378,7 @@ TEST_F(HeadlessRun, TwoSeededRunsOfTheGameWithOneScriptWriteTheSameFrames) {
                 KelpaPlatform::dispatchAsyncMain([] { usleep(200 * 1000); });
             });
         }
-        int rc = run(o, mekko::gameEntry);
+        int rc = run(o, markerEntry);
         if (stall.joinable()) stall.join();
         ASSERT_EQ(rc, 0) << out;
         runs[i] = pngFiles(o.shotsDir);
