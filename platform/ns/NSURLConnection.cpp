@@ -96,6 +96,16 @@ void onRead(GObject* source, GAsyncResult* result, gpointer data) {
     const char* p = static_cast<const char*>(g_bytes_get_data(bytes, &size));
     if (size == 0) {
         g_bytes_unref(bytes);
+        // libsoup takes the end of a "Connection: close" answer for the end
+        // of its body even when fewer bytes came than it announced.
+        SoupMessageHeaders* h = soup_message_get_response_headers(t->message);
+        goffset announced = soup_message_headers_get_content_length(h);
+        bool plain = soup_message_headers_get_one(h, "Content-Encoding") == nullptr;
+        if (plain && soup_message_headers_get_encoding(h) == SOUP_ENCODING_CONTENT_LENGTH &&
+            static_cast<goffset>(t->received) < announced) {
+            t->fail("The network connection was lost.");
+            return;
+        }
         t->finish();
         return;
     }

@@ -67,7 +67,7 @@ private:
         } else if (p == "/broken") {
             // Promises 1000 bytes, sends 10 and hangs up.
             GIOStream* io = soup_server_message_steal_connection(msg);
-            const char head[] = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n0123456789";
+            const char head[] = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nConnection: close\r\n\r\n0123456789";
             g_output_stream_write_all(g_io_stream_get_output_stream(io), head, sizeof head - 1, nullptr, nullptr,
                                       nullptr);
             g_io_stream_close(io, nullptr, nullptr);
