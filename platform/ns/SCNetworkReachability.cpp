@@ -50,7 +50,7 @@ private:
             }
             gboolean reach = g_network_monitor_can_reach(monitor, place, nullptr, nullptr);
             g_object_unref(place);
-            return reach ? uint32_t(kSCNetworkReachabilityFlagsReachable) : 0u;
+            return reach ? kSCNetworkReachabilityFlagsReachable : 0u;
         }
         if (!g_network_monitor_get_network_available(monitor)) return 0;
         switch (g_network_monitor_get_connectivity(monitor)) {

@@ -10,17 +10,15 @@
 
 namespace KelpaPlatform {
 
-enum : uint32_t {
-    kSCNetworkReachabilityFlagsTransientConnection = 1u << 0,
-    kSCNetworkReachabilityFlagsReachable = 1u << 1,
-    kSCNetworkReachabilityFlagsConnectionRequired = 1u << 2,
-    kSCNetworkReachabilityFlagsConnectionOnTraffic = 1u << 3,
-    kSCNetworkReachabilityFlagsInterventionRequired = 1u << 4,
-    kSCNetworkReachabilityFlagsConnectionOnDemand = 1u << 5,
-    kSCNetworkReachabilityFlagsIsLocalAddress = 1u << 16,
-    kSCNetworkReachabilityFlagsIsDirect = 1u << 17,
-    kSCNetworkReachabilityFlagsIsWWAN = 1u << 18,
-};
+constexpr uint32_t kSCNetworkReachabilityFlagsTransientConnection = 1u << 0;
+constexpr uint32_t kSCNetworkReachabilityFlagsReachable = 1u << 1;
+constexpr uint32_t kSCNetworkReachabilityFlagsConnectionRequired = 1u << 2;
+constexpr uint32_t kSCNetworkReachabilityFlagsConnectionOnTraffic = 1u << 3;
+constexpr uint32_t kSCNetworkReachabilityFlagsInterventionRequired = 1u << 4;
+constexpr uint32_t kSCNetworkReachabilityFlagsConnectionOnDemand = 1u << 5;
+constexpr uint32_t kSCNetworkReachabilityFlagsIsLocalAddress = 1u << 16;
+constexpr uint32_t kSCNetworkReachabilityFlagsIsDirect = 1u << 17;
+constexpr uint32_t kSCNetworkReachabilityFlagsIsWWAN = 1u << 18;
 
 // What a reachability reference watches: a host name, or an IPv4 address
 // in host byte order (0 = the default route).
