@@ -97,6 +97,7 @@ public:
     std::vector<Request> requests(const std::string& route) const;
     int impressions(const std::string& userAdId) const;
     int clicks(const std::string& userAdId) const;
+    int stalledCount() const { return static_cast<int>(stalled_.size()); }
     // Lets every stalled request go (with a 503).
     void releaseStalled();
     // Log lines on stderr for each report.
