@@ -284,6 +284,10 @@ void AdService::serve(SoupServerMessage* msg, const std::string& path, GHashTabl
     const std::string json = "application/json";
     const std::string html = "text/html; charset=utf-8";
     std::vector<std::string> seg = segments(path);
+    auto answerFor = [&](const std::string& route, const std::string& fallback) {
+        auto it = answers_.find(route);
+        return it != answers_.end() ? it->second : fallback;
+    };
     auto noAd = [&](const std::string& route) {
         auto it = faults_.find(route);
         return it != faults_.end() && it->second.kind == Fault::NoAd;
@@ -349,7 +353,7 @@ void AdService::serve(SoupServerMessage* msg, const std::string& path, GHashTabl
     if (path == "/relay/ua.php") {
         req.route = "relay";
         log_.push_back(req);
-        answer(msg, req.route, 200, json, "{\"ip\":\"127.0.0.1\"}");
+        answer(msg, req.route, 200, json, answerFor("relay", "{\"ip\":\"127.0.0.1\"}"));
         return;
     }
     if (path == "/inmobi/ad/inmobi.js" || path == "/mmedia/mmadlib/v1/mmadlib.js") {
@@ -364,7 +368,8 @@ void AdService::serve(SoupServerMessage* msg, const std::string& path, GHashTabl
     if (path == "/inmobi/showad/v2") {
         req.route = "inmobi";
         log_.push_back(req);
-        answer(msg, req.route, 200, html, noAd("inmobi") ? "<!-- mKhoj: No advt for this position -->" : sample);
+        answer(msg, req.route, 200, html,
+               answerFor("inmobi", noAd("inmobi") ? "<!-- mKhoj: No advt for this position -->" : sample));
         return;
     }
     if (path == "/leadbolt/api/ad_feed") {
@@ -385,7 +390,7 @@ void AdService::serve(SoupServerMessage* msg, const std::string& path, GHashTabl
         } else {
             body = noAd("leadbolt") ? "" : sample;
         }
-        answer(msg, req.route, 200, icons ? json : html, body);
+        answer(msg, req.route, 200, icons ? json : html, answerFor("leadbolt", body));
         return;
     }
     if (path == "/gamefeat/webapi/v1/requestCustomAds/" || path == "/gamefeat/webapi/v1/requestCustomAds") {
@@ -394,13 +399,13 @@ void AdService::serve(SoupServerMessage* msg, const std::string& path, GHashTabl
         std::string body = noAd("gamefeat")
                                ? "{}"
                                : nlohmann::json{{"url", o + "/house/network"}, {"img", o + "/img/network.svg"}}.dump();
-        answer(msg, req.route, 200, json, body);
+        answer(msg, req.route, 200, json, answerFor("gamefeat", body));
         return;
     }
     if (path == "/mmedia/getAd") {
         req.route = "mmedia";
         log_.push_back(req);
-        answer(msg, req.route, 200, html, noAd("mmedia") ? "" : sample);
+        answer(msg, req.route, 200, html, answerFor("mmedia", noAd("mmedia") ? "" : sample));
         return;
     }
     if (seg.empty() || seg[0] == "house") {

@@ -88,6 +88,8 @@ public:
     void clearFaults();
     // Answers getinfo for this placement with `body` as it is.
     void setConfiguration(const std::string& appId, std::string body);
+    // Answers an outside network's (or the relay's) requests with `body`.
+    void setAnswer(const std::string& route, std::string body) { answers_[route] = std::move(body); }
     // Placements that get the interstitial house ads (others get banners).
     void addInterstitialPlacement(const std::string& appId);
     // The default configuration for a placement, as served.
@@ -117,6 +119,7 @@ private:
     bool verbose_ = false;
     std::map<std::string, FaultSpec> faults_;
     std::map<std::string, std::string> configurations_;
+    std::map<std::string, std::string> answers_;
     std::set<std::string> interstitials_;
     std::vector<Request> log_;
     std::map<std::string, int> impressions_, clicks_;
