@@ -39,16 +39,20 @@ void ADKSIpApiManager::loadIpAndUa() {
     send(std::move(request));
 }
 
-void ADKSIpApiManager::handleBody(const std::string& body) {
+bool ADKSIpApiManager::parseAnswer(const std::string& body, std::optional<std::string>* ip) {
     nlohmann::json answer = nlohmann::json::parse(body, nullptr, false);
-    if (answer.is_object()) {
-        auto ip = answer.find("ip");
-        // An object without a usable address counts as no address.
-        if (ip != answer.end() && ip->is_string()) ip_ = ip->get<std::string>();
-        else ip_.reset();
+    ip->reset();
+    if (!answer.is_object()) return false;
+    auto it = answer.find("ip");
+    // An object without a usable address counts as no address.
+    if (it != answer.end() && it->is_string()) *ip = it->get<std::string>();
+    return true;
+}
+
+void ADKSIpApiManager::handleBody(const std::string& body) {
+    if (parseAnswer(body, &ip_)) {
         ua_ = AdkasaEnvironment::shared().device()->webUserAgent();
     } else {
-        ip_.reset();
         ua_.reset();
     }
 }

@@ -27,6 +27,10 @@ public:
     void setUa(std::optional<std::string> ua) { ua_ = std::move(ua); }
     void setErrorStr(std::optional<std::string> e) { errorStr_ = std::move(e); }
 
+    // What a relay answer gives: whether it is a JSON object, and the
+    // address in it.
+    static bool parseAnswer(const std::string& body, std::optional<std::string>* ip);
+
 private:
     void handleBody(const std::string& body) override;
 

@@ -123,10 +123,13 @@ void ADKSLeadboltAPIManager::finishLoad() {
     handler(this);
 }
 
-std::string ADKSLeadboltAPIManager::displayHTML() const {
-    std::string block = dataTag_.value_or("");
-    if (!iconFlg_) return adks::replaceAll(adTag_, block, apiHtmlTag_);
-    nlohmann::json answer = nlohmann::json::parse(apiHtmlTag_, nullptr, false);
+std::string ADKSLeadboltAPIManager::displayHTML() const { return pageForAnswer(adTag_, dataTag_, iconFlg_, apiHtmlTag_); }
+
+std::string ADKSLeadboltAPIManager::pageForAnswer(const std::string& adTag, const std::optional<std::string>& dataTag,
+                                                  bool icons, const std::string& body) {
+    std::string block = dataTag.value_or("");
+    if (!icons) return adks::replaceAll(adTag, block, body);
+    nlohmann::json answer = nlohmann::json::parse(body, nullptr, false);
     if (!answer.is_array()) return {};
     auto text = [](const nlohmann::json& o, const char* key) {
         auto it = o.find(key);
@@ -140,5 +143,5 @@ std::string ADKSLeadboltAPIManager::displayHTML() const {
                  "\" alt=\"\" src=\"" + text(icon, "src_url") + "\"><span class=\"adk_icon_title\"> " + title +
                  " </span></a>";
     }
-    return adks::replaceAll(adTag_, block, links);
+    return adks::replaceAll(adTag, block, links);
 }

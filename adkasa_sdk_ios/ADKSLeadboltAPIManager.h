@@ -38,6 +38,9 @@ public:
     void setAdsize(int32_t size) { adsize_ = size; }
     ADKSIpApiManager& ipManager() { return *ipManager_; }
 
+    // The page for a feed answer to an ad with this HTML and block.
+    static std::string pageForAnswer(const std::string& adTag, const std::optional<std::string>& dataTag, bool icons,
+                                     const std::string& answer);
     // The feed keys read from the block, in the order they are sent.
     static const std::vector<std::string>& feedKeys();
 
