@@ -56,7 +56,8 @@ std::string sha1Hex(const std::string& text);
 // "!*'();:@&=+$,/?%#[]" and all non-ASCII bytes).
 std::string percentEscape(const std::string& text);
 
-// The user agent a new web view gets (WebKitGTK's).
+// The user agent a new web view gets (WebKitGTK's); empty while GTK has
+// no display.
 std::string defaultWebUserAgent();
 
 }  // namespace KelpaPlatform

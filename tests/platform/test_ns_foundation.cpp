@@ -283,4 +283,7 @@ TEST(DeviceFacts, DigestsEscapingAndLocale) {
     EXPECT_EQ(id.find('.'), std::string::npos) << id;
     EXPECT_FALSE(facts.preferredLanguages().empty());
     EXPECT_FALSE(facts.advertisingIdentifier());
+    // Without a display there are no web views and no user agent; this
+    // must not abort.
+    EXPECT_EQ(facts.webUserAgent(), "");
 }
