@@ -38,11 +38,11 @@ int main(int argc, char** argv) {
         } else if (a == "--house" && i + 1 < argc) {
             house = argv[++i];
         } else if (a == "--fault" && i + 1 < argc) {
-            std::string spec = argv[++i];
-            size_t eq = spec.find('=');
+            std::string arg = argv[++i];
+            size_t eq = arg.find('=');
             adservice::FaultSpec f;
-            if (eq == std::string::npos || !adservice::parseFault(spec.substr(eq + 1), &f)) return usage();
-            faults.emplace_back(spec.substr(0, eq), f);
+            if (eq == std::string::npos || !adservice::parseFault(arg.substr(eq + 1), &f)) return usage();
+            faults.emplace_back(arg.substr(0, eq), f);
         } else if (a == "--quiet") {
             verbose = false;
         } else {
