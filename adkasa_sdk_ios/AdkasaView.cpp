@@ -1,8 +1,17 @@
 #include "adkasa_sdk_ios/AdkasaView.h"
 
+#include <atomic>
+
 using KelpaPlatform::CGRect;
 
-AdkasaBaseView::AdkasaBaseView(const CGRect& frame) : UIView(frame) {
+namespace {
+uint64_t nextNotificationToken() {
+    static std::atomic<uint64_t> last{0};
+    return ++last;
+}
+}  // namespace
+
+AdkasaBaseView::AdkasaBaseView(const CGRect& frame) : UIView(frame), notificationToken_(nextNotificationToken()) {
     setBackgroundColor(std::nullopt);
     // Nothing is shown yet, so nothing may take the game's touches.
     setUserInteractionEnabled(false);

@@ -7,6 +7,7 @@
 // loads and shows nothing, takes no touches and calls no delegate method.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/ui/UIView.h"
@@ -33,8 +34,12 @@ public:
     const std::string& appID() const { return appID_; }
     const std::string& getAppId() const { return appID(); }
 
+    // Unique among the views of this run: names this view's notifications.
+    uint64_t notificationToken() const { return notificationToken_; }
+
 private:
     std::string appID_;
+    uint64_t notificationToken_;
 };
 
 class AdkasaView : public AdkasaBaseView {

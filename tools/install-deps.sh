@@ -13,5 +13,6 @@ $SUDO apt-get install -y \
   libpng-dev libfreetype-dev zlib1g-dev \
   libcurl4-openssl-dev libssl-dev \
   libgtk-3-dev libwebkit2gtk-4.1-dev libcairo2-dev \
+  libsoup-3.0-dev nlohmann-json3-dev \
   xvfb xauth xdotool x11-utils imagemagick \
   fonts-dejavu-core

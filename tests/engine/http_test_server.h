@@ -1,22 +1,17 @@
-// A small HTTP/1.1 server on 127.0.0.1 for the request tests: an ephemeral
-// port, one thread per connection, one request per connection, handlers by
-// path. Handlers write raw bytes, so they can also answer badly (stall,
-// break off mid-body). Every socket wait is bounded.
+// A small HTTP/1.1 server on 127.0.0.1 for the request tests, over
+// libsoup's server: an ephemeral port, the server on a thread of its own
+// with its own main context, handlers by path. libsoup reads and parses
+// each request; the handler then gets the connection itself on a thread of
+// its own and writes raw bytes, so it can also answer badly (stall, break
+// off mid-body). Every wait is bounded.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
+#include <gio/gio.h>
+#include <libsoup/soup.h>
 
-#include <atomic>
 #include <chrono>
-#include <cctype>
 #include <condition_variable>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -50,21 +45,18 @@ struct Request {
 
 class Connection {
 public:
-    explicit Connection(int fd) : fd_(fd) {}
+    explicit Connection(GIOStream* io) : io_(io) {}
 
     bool send(std::string_view bytes) {
-        while (!bytes.empty()) {
-            ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-            if (n <= 0) return false;
-            bytes.remove_prefix(static_cast<size_t>(n));
-        }
-        return true;
+        GOutputStream* out = g_io_stream_get_output_stream(io_);
+        return g_output_stream_write_all(out, bytes.data(), bytes.size(), nullptr, nullptr, nullptr) != FALSE;
     }
     bool respond(int status, std::string_view body, std::string_view extraHeaders = {}) {
         return send(head(status, body.size(), extraHeaders)) && send(body);
     }
     static std::string head(int status, size_t contentLength, std::string_view extraHeaders = {}) {
-        std::string h = "HTTP/1.1 " + std::to_string(status) + " " + reason(status) + "\r\n";
+        const char* reason = soup_status_get_phrase(static_cast<guint>(status));
+        std::string h = "HTTP/1.1 " + std::to_string(status) + " " + (reason ? reason : "Status") + "\r\n";
         h += "Content-Length: " + std::to_string(contentLength) + "\r\n";
         h += "Connection: close\r\n";
         h += extraHeaders;
@@ -73,18 +65,7 @@ public:
     }
 
 private:
-    static const char* reason(int status) {
-        switch (status) {
-        case 200: return "OK";
-        case 201: return "Created";
-        case 204: return "No Content";
-        case 302: return "Found";
-        case 404: return "Not Found";
-        case 500: return "Internal Server Error";
-        default: return "Status";
-        }
-    }
-    int fd_;
+    GIOStream* io_;
 };
 
 class Server {
@@ -100,39 +81,37 @@ public:
     void on(const std::string& path, Handler handler) { handlers_[path] = std::move(handler); }
 
     bool start() {
-        listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (listenFd_ < 0) return false;
-        int one = 1;
-        ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = 0;
-        if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return false;
-        if (::listen(listenFd_, 64) != 0) return false;
-        socklen_t len = sizeof addr;
-        if (::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return false;
-        port_ = ntohs(addr.sin_port);
-        acceptor_ = std::thread([this] { acceptLoop(); });
-        return true;
+        std::unique_lock<std::mutex> lock(mutex_);
+        loopThread_ = std::thread([this] { serveLoop(); });
+        wake_.wait(lock, [&] { return started_; });
+        return port_ > 0;
     }
 
     void stop() {
+        GMainContext* context = nullptr;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (stopping_) return;
             stopping_ = true;
+            context = context_;
         }
         wake_.notify_all();
-        if (acceptor_.joinable()) acceptor_.join();
+        if (context) {
+            g_main_context_invoke(
+                context,
+                [](gpointer data) -> gboolean {
+                    g_main_loop_quit(static_cast<GMainLoop*>(data));
+                    return G_SOURCE_REMOVE;
+                },
+                loop_);
+        }
+        if (loopThread_.joinable()) loopThread_.join();
         std::vector<std::thread> workers;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             workers.swap(connections_);
         }
         for (auto& t : workers) t.join();
-        if (listenFd_ >= 0) ::close(listenFd_);
-        listenFd_ = -1;
     }
 
     int port() const { return port_; }
@@ -168,111 +147,105 @@ public:
     }
 
 private:
-    void acceptLoop() {
-        for (;;) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (stopping_) return;
-            }
-            pollfd p{listenFd_, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) continue;
-            int fd = ::accept(listenFd_, nullptr, nullptr);
-            if (fd < 0) continue;
+    void serveLoop() {
+        GMainContext* context = g_main_context_new();
+        g_main_context_push_thread_default(context);
+        GMainLoop* loop = g_main_loop_new(context, FALSE);
+        SoupServer* server = soup_server_new(nullptr, nullptr);
+        soup_server_add_handler(server, nullptr, &Server::handle, this, nullptr);
+        GError* error = nullptr;
+        int port = 0;
+        if (soup_server_listen_local(server, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
+            GSList* uris = soup_server_get_uris(server);
+            if (uris) port = g_uri_get_port(static_cast<GUri*>(uris->data));
+            g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
+        } else if (error) {
+            g_error_free(error);
+        }
+        bool run;
+        {
             std::lock_guard<std::mutex> lock(mutex_);
-            connections_.emplace_back([this, fd] { serve(fd); });
+            port_ = port;
+            context_ = context;
+            loop_ = loop;
+            started_ = true;
+            run = port > 0 && !stopping_;
         }
+        wake_.notify_all();
+        if (run) g_main_loop_run(loop);
+        soup_server_disconnect(server);
+        g_object_unref(server);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            context_ = nullptr;
+        }
+        g_main_loop_unref(loop);
+        g_main_context_pop_thread_default(context);
+        g_main_context_unref(context);
     }
 
-    static void setTimeouts(int fd, int ms) {
-        timeval tv{ms / 1000, (ms % 1000) * 1000};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-    }
-
-    static bool readRequest(int fd, Request& req) {
-        std::string data;
-        char buf[4096];
-        size_t end;
-        while ((end = data.find("\r\n\r\n")) == std::string::npos) {
-            if (data.size() > 65536) return false;
-            ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-            if (n <= 0) return false;
-            data.append(buf, static_cast<size_t>(n));
-        }
-        std::string head = data.substr(0, end);
-        std::string rest = data.substr(end + 4);
-        size_t lineEnd = head.find("\r\n");
-        std::string line = head.substr(0, lineEnd);
-        size_t sp1 = line.find(' ');
-        size_t sp2 = line.find(' ', sp1 + 1);
-        if (sp1 == std::string::npos || sp2 == std::string::npos) return false;
-        req.method = line.substr(0, sp1);
-        req.target = line.substr(sp1 + 1, sp2 - sp1 - 1);
-        size_t q = req.target.find('?');
-        req.path = req.target.substr(0, q);
-        req.query = q == std::string::npos ? std::string() : req.target.substr(q + 1);
-        size_t at = lineEnd == std::string::npos ? head.size() : lineEnd + 2;
-        while (at < head.size()) {
-            size_t e = head.find("\r\n", at);
-            if (e == std::string::npos) e = head.size();
-            std::string h = head.substr(at, e - at);
-            size_t colon = h.find(':');
-            if (colon != std::string::npos) {
-                std::string name = h.substr(0, colon);
-                for (auto& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                size_t v = h.find_first_not_of(' ', colon + 1);
-                req.headers[name] = v == std::string::npos ? std::string() : h.substr(v);
-            }
-            at = e + 2;
-        }
-        if (req.header("expect") == "100-continue") {
-            const char cont[] = "HTTP/1.1 100 Continue\r\n\r\n";
-            ::send(fd, cont, sizeof cont - 1, MSG_NOSIGNAL);
-        }
-        size_t want = static_cast<size_t>(std::strtoul(req.header("content-length").c_str(), nullptr, 10));
-        if (want > (16u << 20)) return false;
-        while (rest.size() < want) {
-            ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-            if (n <= 0) return false;
-            rest.append(buf, static_cast<size_t>(n));
-        }
-        req.body = rest.substr(0, want);
-        return true;
-    }
-
-    void serve(int fd) {
-        setTimeouts(fd, 3000);
+    static void handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, gpointer data) {
+        auto* self = static_cast<Server*>(data);
         Request req;
-        if (readRequest(fd, req)) {
-            Handler handler;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                log_.push_back(req);
-                auto it = handlers_.find(req.path);
-                if (it != handlers_.end()) handler = it->second;
-            }
-            wake_.notify_all();
-            Connection conn(fd);
+        req.method = soup_server_message_get_method(msg);
+        req.path = path ? path : "/";
+        GUri* uri = soup_server_message_get_uri(msg);
+        if (const char* q = g_uri_get_query(uri)) req.query = q;
+        req.target = req.query.empty() ? req.path : req.path + "?" + req.query;
+        SoupMessageHeadersIter it;
+        const char *name, *value;
+        soup_message_headers_iter_init(&it, soup_server_message_get_request_headers(msg));
+        while (soup_message_headers_iter_next(&it, &name, &value)) {
+            gchar* lower = g_ascii_strdown(name, -1);
+            req.headers[lower] = value;
+            g_free(lower);
+        }
+        SoupMessageBody* body = soup_server_message_get_request_body(msg);
+        if (body && body->data) req.body.assign(body->data, static_cast<size_t>(body->length));
+
+        Handler handler;
+        {
+            std::lock_guard<std::mutex> lock(self->mutex_);
+            self->log_.push_back(req);
+            auto h = self->handlers_.find(req.path);
+            if (h != self->handlers_.end()) handler = h->second;
+        }
+        self->wake_.notify_all();
+        // The handler writes the answer itself, off the server's loop.
+        GIOStream* io = soup_server_message_steal_connection(msg);
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        self->connections_.emplace_back([io, req = std::move(req), handler = std::move(handler)] {
+            Connection conn(io);
             if (handler) {
                 handler(req, conn);
             } else {
                 conn.respond(404, "not found");
             }
+            finish(io);
+        });
+    }
+
+    // Close our side first and let the client finish reading, so that
+    // unread input does not turn the close into a reset.
+    static void finish(GIOStream* io) {
+        if (G_IS_SOCKET_CONNECTION(io)) {
+            GSocket* socket = g_socket_connection_get_socket(G_SOCKET_CONNECTION(io));
+            g_socket_shutdown(socket, FALSE, TRUE, nullptr);
+            g_socket_set_timeout(socket, 1);
+            char buf[1024];
+            while (g_socket_receive(socket, buf, sizeof buf, nullptr, nullptr) > 0) {
+            }
         }
-        // Close our side first and let the client finish reading, so that
-        // unread input does not turn the close into a reset.
-        ::shutdown(fd, SHUT_WR);
-        setTimeouts(fd, 500);
-        char buf[1024];
-        while (::recv(fd, buf, sizeof buf, 0) > 0) {
-        }
-        ::close(fd);
+        g_io_stream_close(io, nullptr, nullptr);
+        g_object_unref(io);
     }
 
     std::map<std::string, Handler> handlers_;
-    int listenFd_ = -1;
     int port_ = 0;
-    std::thread acceptor_;
+    std::thread loopThread_;
+    GMainContext* context_ = nullptr;
+    GMainLoop* loop_ = nullptr;
+    bool started_ = false;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;

@@ -1,0 +1,289 @@
+// The platform's Foundation stand-ins: URL connections against a libsoup
+// server on 127.0.0.1, timers on a driven clock, user defaults on disk,
+// digests and escaping.
+#include <gtest/gtest.h>
+#include <libsoup/soup.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ns/NSDeviceFacts.h"
+#include "platform/ns/NSTimer.h"
+#include "platform/ns/NSURLConnection.h"
+#include "platform/ns/NSUserDefaults.h"
+#include "tests/support/main_loop.h"
+
+using namespace KelpaPlatform;
+using testloop::ManualClock;
+using testloop::pumpUntil;
+
+namespace {
+
+// A server on the main context with a few fixed answers.
+class Server {
+public:
+    Server() {
+        server_ = soup_server_new(nullptr, nullptr);
+        soup_server_add_handler(server_, nullptr, &Server::handle, this, nullptr);
+        GError* error = nullptr;
+        soup_server_listen_local(server_, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, &error);
+        if (error) g_error_free(error);
+        GSList* uris = soup_server_get_uris(server_);
+        port_ = uris ? g_uri_get_port(static_cast<GUri*>(uris->data)) : 0;
+        g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
+    }
+    ~Server() {
+        for (auto* m : paused_) soup_server_message_unpause(m);
+        g_object_unref(server_);
+    }
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+    std::string lastMethod, lastBody, lastContentType, lastUserAgent;
+    int requests = 0;
+
+private:
+    static void handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, gpointer data) {
+        auto* self = static_cast<Server*>(data);
+        self->requests++;
+        self->lastMethod = soup_server_message_get_method(msg);
+        SoupMessageBody* body = soup_server_message_get_request_body(msg);
+        self->lastBody.assign(body->data ? body->data : "", static_cast<size_t>(body->length));
+        SoupMessageHeaders* h = soup_server_message_get_request_headers(msg);
+        const char* ct = soup_message_headers_get_one(h, "Content-Type");
+        const char* ua = soup_message_headers_get_one(h, "User-Agent");
+        self->lastContentType = ct ? ct : "";
+        self->lastUserAgent = ua ? ua : "";
+        std::string p = path;
+        if (p == "/ok") {
+            soup_server_message_set_status(msg, 200, nullptr);
+            soup_server_message_set_response(msg, "text/plain", SOUP_MEMORY_COPY, "hello", 5);
+        } else if (p == "/stall") {
+            soup_server_message_pause(msg);
+            self->paused_.push_back(msg);
+        } else if (p == "/broken") {
+            // Promises 1000 bytes, sends 10 and hangs up.
+            GIOStream* io = soup_server_message_steal_connection(msg);
+            const char head[] = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nConnection: close\r\n\r\n0123456789";
+            g_output_stream_write_all(g_io_stream_get_output_stream(io), head, sizeof head - 1, nullptr, nullptr,
+                                      nullptr);
+            g_io_stream_close(io, nullptr, nullptr);
+            g_object_unref(io);
+        } else {
+            soup_server_message_set_status(msg, 404, nullptr);
+        }
+    }
+
+    SoupServer* server_;
+    int port_ = 0;
+    std::vector<SoupServerMessage*> paused_;
+};
+
+struct Recorder : NSURLConnectionDelegate {
+    std::vector<std::string> events;
+    std::string body;
+    bool cancelOnResponse = false;
+    std::unique_ptr<NSURLConnection>* owner = nullptr;
+
+    void connectionDidReceiveResponse(NSURLConnection* c, int status) override {
+        events.push_back("response " + std::to_string(status));
+        if (cancelOnResponse) {
+            c->cancel();
+            if (owner) owner->reset();  // dropped from inside its own call
+        }
+    }
+    void connectionDidReceiveData(NSURLConnection*, const char* b, size_t n) override { body.append(b, n); }
+    void connectionDidFinishLoading(NSURLConnection*) override { events.push_back("finish"); }
+    void connectionDidFailWithError(NSURLConnection*, const std::string& text) override {
+        events.push_back("fail " + text);
+    }
+    bool ended() const {
+        return !events.empty() && (events.back() == "finish" || events.back().rfind("fail", 0) == 0);
+    }
+};
+
+}  // namespace
+
+TEST(NSURLConnection, DeliversStatusBodyAndEndOnceEach) {
+    Server server;
+    struct Case {
+        const char* path;
+        std::vector<std::string> events;
+        const char* body;
+    } cases[] = {
+        {"/ok", {"response 200", "finish"}, "hello"},
+        {"/missing", {"response 404", "finish"}, ""},
+    };
+    for (const auto& c : cases) {
+        Recorder r;
+        NSURLRequest req;
+        req.url = server.url(c.path);
+        req.timeoutInterval = 5;
+        NSURLConnection conn(req, &r);
+        conn.start();
+        ASSERT_TRUE(pumpUntil([&] { return r.ended(); })) << c.path;
+        EXPECT_EQ(r.events, c.events) << c.path;
+        EXPECT_EQ(r.body, c.body);
+        EXPECT_EQ(server.lastMethod, "GET");
+    }
+}
+
+TEST(NSURLConnection, SendsMethodHeadersAndBody) {
+    Server server;
+    Recorder r;
+    NSURLRequest req;
+    req.url = server.url("/ok");
+    req.httpMethod = "POST";
+    req.httpBody = "{\"a\":1}";
+    req.setValueForHTTPHeaderField("application/json", "Content-Type");
+    req.setValueForHTTPHeaderField("agent/1", "User-Agent");
+    NSURLConnection conn(req, &r);
+    conn.start();
+    ASSERT_TRUE(pumpUntil([&] { return r.ended(); }));
+    EXPECT_EQ(server.lastMethod, "POST");
+    EXPECT_EQ(server.lastBody, "{\"a\":1}");
+    EXPECT_EQ(server.lastContentType, "application/json");
+    EXPECT_EQ(server.lastUserAgent, "agent/1");
+}
+
+TEST(NSURLConnection, FailuresEndTheTransfer) {
+    Server server;
+    auto clock = std::make_shared<ManualClock>();
+    {  // A body broken off mid-transfer is a failure, not a finish.
+        Recorder r;
+        NSURLConnection conn(NSURLRequest(server.url("/broken")), &r, clock);
+        conn.start();
+        ASSERT_TRUE(pumpUntil([&] { return r.ended(); }));
+        ASSERT_EQ(r.events.size(), 2u);
+        EXPECT_EQ(r.events[0], "response 200");
+        EXPECT_EQ(r.events[1].rfind("fail", 0), 0u);
+    }
+    {  // A stalled server times out on the clock, whatever the real time.
+        Recorder r;
+        NSURLRequest req(server.url("/stall"));
+        req.timeoutInterval = 10;
+        NSURLConnection conn(req, &r, clock);
+        conn.start();
+        ASSERT_TRUE(pumpUntil([&] { return server.requests >= 2; }));
+        clock->advance(9.9);
+        EXPECT_TRUE(r.events.empty());
+        clock->advance(0.2);
+        EXPECT_EQ(r.events, std::vector<std::string>{"fail The request timed out."});
+    }
+    {  // Nobody listens on a closed port.
+        Recorder r;
+        NSURLConnection conn(NSURLRequest("http://127.0.0.1:1/x"), &r, clock);
+        conn.start();
+        ASSERT_TRUE(pumpUntil([&] { return r.ended(); }));
+        EXPECT_EQ(r.events.size(), 1u);
+        EXPECT_EQ(r.events[0].rfind("fail", 0), 0u);
+    }
+    {  // Not a URL at all.
+        Recorder r;
+        NSURLConnection conn(NSURLRequest("::not a url"), &r, clock);
+        conn.start();
+        ASSERT_TRUE(pumpUntil([&] { return r.ended(); }));
+        EXPECT_EQ(r.events, std::vector<std::string>{"fail unsupported URL"});
+    }
+}
+
+TEST(NSURLConnection, CancelledConnectionStaysSilent) {
+    Server server;
+    Recorder r;
+    r.cancelOnResponse = true;
+    auto conn = std::make_unique<NSURLConnection>(NSURLRequest(server.url("/ok")), &r);
+    r.owner = &conn;
+    conn->start();
+    ASSERT_TRUE(pumpUntil([&] { return !r.events.empty(); }));
+    testloop::pumpFor(100);
+    EXPECT_EQ(r.events, std::vector<std::string>{"response 200"});
+    EXPECT_EQ(r.body, "");
+    EXPECT_EQ(conn, nullptr);
+
+    Recorder r2;
+    NSURLConnection stalled(NSURLRequest(server.url("/stall")), &r2);
+    stalled.start();
+    testloop::pumpFor(50);
+    stalled.cancel();
+    testloop::pumpFor(50);
+    EXPECT_TRUE(r2.events.empty());
+}
+
+TEST(NSTimer, FiresOnceUnlessInvalidated) {
+    auto clock = std::make_shared<ManualClock>();
+    int fired = 0;
+    auto t1 = NSTimer::scheduledTimer(clock, 0.25, [&](NSTimer* t) {
+        ++fired;
+        EXPECT_FALSE(t->isValid());
+    });
+    auto t2 = NSTimer::scheduledTimer(clock, 0.25, [&](NSTimer*) { fired += 100; });
+    EXPECT_DOUBLE_EQ(t1->fireDate(), clock->now() + 0.25);
+    t2->invalidate();
+    clock->advance(0.2);
+    EXPECT_EQ(fired, 0);
+    clock->advance(1);
+    EXPECT_EQ(fired, 1);
+    clock->advance(1);
+    EXPECT_EQ(fired, 1);
+    // Dropping the last reference cancels it as well.
+    NSTimer::scheduledTimer(clock, 1, [&](NSTimer*) { fired += 10; });
+    clock->advance(2);
+    EXPECT_EQ(fired, 1);
+}
+
+TEST(NSTimer, SystemClockRunsOnTheMainContext) {
+    int fired = 0;
+    auto t = NSTimer::scheduledTimer(Clock::system(), 0.01, [&](NSTimer*) { ++fired; });
+    EXPECT_EQ(fired, 0);  // never on the spot
+    ASSERT_TRUE(pumpUntil([&] { return fired == 1; }, 2000));
+}
+
+TEST(NSUserDefaults, KeepsValuesAcrossInstancesAndOddKeys) {
+    auto dir = std::filesystem::temp_directory_path() / ("ns-defaults-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::string path = (dir / "sub" / "defaults.ini").string();
+    {
+        NSUserDefaults d(path);
+        EXPECT_FALSE(d.stringForKey("AdkasaSDK_Device_Id"));
+        d.setString("AdkasaSDK_Device_Id", "dev=1\n[x]");
+        d.setDate("AdkasaSDK_Next_Update_Date_a/b c", 1234.5);
+        d.setInteger("AdkasaDispNum[1]", 7);
+        ASSERT_TRUE(d.synchronize());
+    }
+    {
+        NSUserDefaults d(path);
+        EXPECT_EQ(d.stringForKey("AdkasaSDK_Device_Id"), "dev=1\n[x]");
+        EXPECT_EQ(d.dateForKey("AdkasaSDK_Next_Update_Date_a/b c"), 1234.5);
+        EXPECT_EQ(d.integerForKey("AdkasaDispNum[1]"), 7);
+        EXPECT_FALSE(d.dateForKey("AdkasaSDK_Device_Id"));
+        d.removeObjectForKey("AdkasaDispNum[1]");
+        EXPECT_FALSE(d.integerForKey("AdkasaDispNum[1]"));
+    }
+    {  // A broken file starts empty rather than failing.
+        std::ofstream(path) << "\x01\x02 not a key file [";
+        NSUserDefaults d(path);
+        EXPECT_FALSE(d.stringForKey("AdkasaSDK_Device_Id"));
+        d.setString("k", "v");
+        EXPECT_TRUE(d.synchronize());
+        EXPECT_EQ(NSUserDefaults(path).stringForKey("k"), "v");
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(DeviceFacts, DigestsEscapingAndLocale) {
+    EXPECT_EQ(md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(sha1Hex("abc"), "a9993e364706816aba3e25717850c26c9cd0d89d");
+    EXPECT_EQ(percentEscape("aZ09-._~!*'();:@&=+$,/?%#[] \xC3\xA9"),
+              "aZ09-._~%21%2A%27%28%29%3B%3A%40%26%3D%2B%24%2C%2F%3F%25%23%5B%5D%20%C3%A9");
+    DeviceFacts facts;
+    std::string id = facts.currentLocaleIdentifier();
+    EXPECT_EQ(id.find('.'), std::string::npos) << id;
+    EXPECT_FALSE(facts.preferredLanguages().empty());
+    EXPECT_FALSE(facts.advertisingIdentifier());
+    // Without a display there are no web views and no user agent; this
+    // must not abort.
+    EXPECT_EQ(facts.webUserAgent(), "");
+}
