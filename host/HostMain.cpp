@@ -93,6 +93,7 @@ const char* hostUsage() {
            "                      MS drag X1 Y1 X2 Y2 [MS] [STEPS] | MS resign|active|background|foreground|terminate\n"
            "  --input TEXT        the same inline, events separated by ';'\n"
            "  --timeout SECONDS   stop after this long (headless default 60)\n"
+           "  --pacing            at the end, report the mean and 99th percentile of the frame periods\n"
            "  --help              this text\n";
 }
 
@@ -112,6 +113,8 @@ bool parseHostOptions(int argc, char** argv, HostOptions* options, std::string* 
         const char* v = nullptr;
         if (a == "--headless") {
             o.headless = true;
+        } else if (a == "--pacing") {
+            o.pacing = true;
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--profile") {
@@ -212,6 +215,7 @@ int hostRun(GameEntryFn gameEntry, const char* name, const HostOptions& given, i
     settings.shotsDir = options.shotsDir;
     settings.every = options.every;
     settings.timeoutSeconds = options.timeoutSeconds;
+    settings.pacing = options.pacing;
     std::string script = options.scriptText;
     if (!options.scriptFile.empty()) {
         std::ifstream in(options.scriptFile);

@@ -25,6 +25,7 @@ struct HostOptions {
     std::string scriptFile;    // timed input, one event a line
     std::string scriptText;    // the same inline, events separated by ';'
     double timeoutSeconds = kUnset;  // stop after this long; -1 no limit
+    bool pacing = false;       // report the frame periods at the end
     bool help = false;
 };
 
