@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdlib>
 
 #include "bench/scene.h"
@@ -24,13 +25,22 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kWarmUpFrames = 3;
+constexpr int kWarmUpFrames = 10;
 
 // Takes the read-back frame and keeps nothing: the read-back is the cost.
 class DropFrames : public KelpaPlatform::FramePresenter {
 public:
     void presentFrame(const KelpaPlatform::FrameView& frame) override { benchmark::DoNotOptimize(frame.rgba); }
 };
+
+// CPU time of this thread: with llvmpipe rasterising on the calling thread
+// (LP_NUM_THREADS=0) it holds the whole frame and hardly depends on what
+// else the machine runs.
+double threadCpuUs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e6 + double(ts.tv_nsec) / 1e3;
+}
 
 double since(Clock::time_point& t) {
     Clock::time_point now = Clock::now();
@@ -55,8 +65,9 @@ void runEngine(benchmark::State& state, const bench::SceneCase* sceneCase, bool 
             state.SkipWithError(why.c_str());
         } else {
             imp->setBatching(batched);
-            double update = 0, record = 0, execute = 0, finish = 0, readBack = 0;
+            double update = 0, record = 0, execute = 0, finish = 0, readBack = 0, cpu = 0;
             auto frame = [&]() {
+                double cpuStart = threadCpuUs();
                 Clock::time_point start = Clock::now(), t = start;
                 scene->update();
                 update += since(t);
@@ -76,11 +87,12 @@ void runEngine(benchmark::State& state, const bench::SceneCase* sceneCase, bool 
                 imp->swapBuffers();
                 imp->resetCommands();
                 readBack += since(t);
+                cpu += threadCpuUs() - cpuStart;
                 return std::chrono::duration<double>(t - start).count();
             };
             // Shaders are compiled and buffers grown by the first frames.
             for (int i = 0; i < kWarmUpFrames; ++i) frame();
-            update = record = execute = finish = readBack = 0;
+            update = record = execute = finish = readBack = cpu = 0;
             uint64_t draws = imp->drawCallCount();
             uint32_t allocations = heapCounters().totalAllocations;
             for (auto _ : state) state.SetIterationTime(frame());
@@ -90,6 +102,7 @@ void runEngine(benchmark::State& state, const bench::SceneCase* sceneCase, bool 
             state.counters["execute_us"] = execute / n;
             state.counters["finish_us"] = finish / n;
             state.counters["readback_us"] = readBack / n;
+            state.counters["cpu_us"] = cpu / n;
             state.counters["allocs"] = double(heapCounters().totalAllocations - allocations) / n;
             state.counters["draws"] = double(imp->drawCallCount() - draws) / n;
         }

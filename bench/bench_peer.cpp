@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -32,7 +33,16 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kWarmUpFrames = 3;
+constexpr int kWarmUpFrames = 10;
+
+// CPU time of this thread: with llvmpipe rasterising on the calling thread
+// (LP_NUM_THREADS=0) it holds the whole frame and hardly depends on what
+// else the machine runs.
+double threadCpuUs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e6 + double(ts.tv_nsec) / 1e3;
+}
 
 double since(Clock::time_point& t) {
     Clock::time_point now = Clock::now();
@@ -133,8 +143,9 @@ struct SdlWindow {
     }
 };
 
-void report(benchmark::State& state, double execute, double finish, double readBack) {
+void report(benchmark::State& state, double execute, double finish, double readBack, double cpu) {
     double n = double(state.iterations());
+    state.counters["cpu_us"] = cpu / n;
     state.counters["execute_us"] = execute / n;
     state.counters["finish_us"] = finish / n;
     state.counters["readback_us"] = readBack / n;
@@ -171,9 +182,10 @@ void runSdl(benchmark::State& state, const bench::SceneCase* c) {
         return t;
     };
     std::vector<uint8_t> pixels(size_t(bench::kFrameWidth) * bench::kFrameHeight * 4);
-    double execute = 0, finish = 0, readBack = 0;
+    double execute = 0, finish = 0, readBack = 0, cpu = 0;
     auto frame = [&]() {
         rec.frame();
+        double cpuStart = threadCpuUs();
         Clock::time_point start = Clock::now(), t = start;
         SDL_SetRenderDrawColor(w.renderer, 0, 0, 0, 255);
         SDL_RenderClear(w.renderer);
@@ -196,14 +208,15 @@ void runSdl(benchmark::State& state, const bench::SceneCase* c) {
         SDL_RenderReadPixels(w.renderer, &all, SDL_PIXELFORMAT_ABGR8888, pixels.data(), bench::kFrameWidth * 4);
         SDL_RenderSetScale(w.renderer, scaleX, scaleY);
         readBack += since(t);
+        cpu += threadCpuUs() - cpuStart;
         rec.done();
         return std::chrono::duration<double>(t - start).count();
     };
     for (int i = 0; i < kWarmUpFrames; ++i) frame();
-    execute = finish = readBack = 0;
+    execute = finish = readBack = cpu = 0;
     for (auto _ : state) state.SetIterationTime(frame());
     for (auto& p : pages) SDL_DestroyTexture(p.second);
-    report(state, execute, finish, readBack);
+    report(state, execute, finish, readBack, cpu);
 }
 
 const char kFloorVertex[] =
@@ -284,9 +297,10 @@ void runFloor(benchmark::State& state, const bench::SceneCase* c) {
         glDrawArrays(GL_TRIANGLES, 0, GLsizei(vertices.size()));
         vertices.clear();
     };
-    double execute = 0, finish = 0, readBack = 0;
+    double execute = 0, finish = 0, readBack = 0, cpu = 0;
     auto frame = [&]() {
         rec.frame();
+        double cpuStart = threadCpuUs();
         Clock::time_point start = Clock::now(), t = start;
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
@@ -326,15 +340,16 @@ void runFloor(benchmark::State& state, const bench::SceneCase* c) {
             std::memcpy(b, row.data(), row.size());
         }
         readBack += since(t);
+        cpu += threadCpuUs() - cpuStart;
         rec.done();
         return std::chrono::duration<double>(t - start).count();
     };
     for (int i = 0; i < kWarmUpFrames; ++i) frame();
-    execute = finish = readBack = 0;
+    execute = finish = readBack = cpu = 0;
     for (auto _ : state) state.SetIterationTime(frame());
     for (auto& p : pages) glDeleteTextures(1, &p.second);
     glDeleteProgram(program);
-    report(state, execute, finish, readBack);
+    report(state, execute, finish, readBack, cpu);
 }
 
 }  // namespace
