@@ -66,7 +66,11 @@ void runEngine(benchmark::State& state, const bench::SceneCase* sceneCase, bool 
         } else {
             imp->setBatching(batched);
             double update = 0, record = 0, execute = 0, finish = 0, readBack = 0, cpu = 0;
+            // Counted within each frame: the benchmark loop's own start and
+            // stop allocate too.
+            uint64_t allocations = 0;
             auto frame = [&]() {
+                uint32_t allocated = heapCounters().totalAllocations;
                 double cpuStart = threadCpuUs();
                 Clock::time_point start = Clock::now(), t = start;
                 scene->update();
@@ -88,13 +92,14 @@ void runEngine(benchmark::State& state, const bench::SceneCase* sceneCase, bool 
                 imp->resetCommands();
                 readBack += since(t);
                 cpu += threadCpuUs() - cpuStart;
+                allocations += heapCounters().totalAllocations - allocated;
                 return std::chrono::duration<double>(t - start).count();
             };
             // Shaders are compiled and buffers grown by the first frames.
             for (int i = 0; i < kWarmUpFrames; ++i) frame();
             update = record = execute = finish = readBack = cpu = 0;
+            allocations = 0;
             uint64_t draws = imp->drawCallCount();
-            uint32_t allocations = heapCounters().totalAllocations;
             for (auto _ : state) state.SetIterationTime(frame());
             double n = double(state.iterations());
             state.counters["update_us"] = update / n;
@@ -103,7 +108,7 @@ void runEngine(benchmark::State& state, const bench::SceneCase* sceneCase, bool 
             state.counters["finish_us"] = finish / n;
             state.counters["readback_us"] = readBack / n;
             state.counters["cpu_us"] = cpu / n;
-            state.counters["allocs"] = double(heapCounters().totalAllocations - allocations) / n;
+            state.counters["allocs"] = double(allocations) / n;
             state.counters["draws"] = double(imp->drawCallCount() - draws) / n;
         }
         scene.reset();
