@@ -98,6 +98,7 @@ const char* hostUsage() {
            "                      its clock advances 16 ms a frame, and the script comes by frame\n"
            "                      (an event at MS on frame round(MS / 16) after the first) and alone\n"
            "                      pauses and resumes the game\n"
+           "  --pacing            at the end, report the mean and 99th percentile of the frame periods\n"
            "  --help              this text\n";
 }
 
@@ -117,6 +118,8 @@ bool parseHostOptions(int argc, char** argv, HostOptions* options, std::string* 
         const char* v = nullptr;
         if (a == "--headless") {
             o.headless = true;
+        } else if (a == "--pacing") {
+            o.pacing = true;
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--profile") {
@@ -222,6 +225,7 @@ int hostRun(GameEntryFn gameEntry, const char* name, const HostOptions& given, i
     settings.shotsDir = options.shotsDir;
     settings.every = options.every;
     settings.timeoutSeconds = options.timeoutSeconds;
+    settings.pacing = options.pacing;
     std::string script = options.scriptText;
     if (!options.scriptFile.empty()) {
         std::ifstream in(options.scriptFile);

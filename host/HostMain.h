@@ -26,6 +26,7 @@ struct HostOptions {
     std::string scriptText;    // the same inline, events separated by ';'
     double timeoutSeconds = kUnset;  // stop after this long; -1 no limit
     int64_t seed = -1;         // 0 .. 2^32 - 1: the game's seed and a repeatable run; -1 none
+    bool pacing = false;       // report the frame periods at the end
     bool help = false;
 };
 

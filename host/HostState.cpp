@@ -1,5 +1,7 @@
 #include "host/HostState.h"
 
+#include "host/Runner.h"
+
 #include <cstring>
 
 #include "engine/HostBridge.h"
@@ -91,6 +93,7 @@ void hostFrameHook(KelpaEngine::Application* app, int32_t sleepMs) {
     copyFlagsInto(imp);
     // 5. The frame's sleep.
     KelpaEngine::sleepMilliseconds(sleepMs);
+    if (Runner* r = currentRunner()) r->frameStepped();
 }
 
 }  // namespace KelpaHost

@@ -165,12 +165,39 @@ bool parseScript(const std::string& text, std::vector<ScriptEvent>* events, std:
     return true;
 }
 
+namespace {
+constexpr size_t kMaxPeriods = size_t(1) << 18;  // over an hour at 60 a second
+}
+
 Runner::Runner(const RunSettings& settings) : settings_(settings) {
     if (settings_.every < 1) settings_.every = 1;
     if (repeatable()) {
         for (const ScriptEvent& e : settings_.script) byFrame_.push_back(Due{std::llround(double(e.atMs) / 16.0), e});
         std::stable_sort(byFrame_.begin(), byFrame_.end(), [](const Due& a, const Due& b) { return a.call < b.call; });
     }
+    if (settings_.pacing) periods_.reserve(kMaxPeriods);
+}
+
+void Runner::frameStepped() {
+    if (!settings_.pacing) return;
+    auto now = std::chrono::steady_clock::now();
+    if (steps_++ > 0 && periods_.size() < kMaxPeriods) {
+        periods_.push_back(std::chrono::duration<float, std::milli>(now - lastStep_).count());
+    }
+    lastStep_ = now;
+}
+
+bool Runner::pacing(double* meanMs, double* p99Ms, size_t* count) const {
+    if (periods_.empty()) return false;
+    std::vector<float> sorted = periods_;
+    std::sort(sorted.begin(), sorted.end());
+    double sum = 0;
+    for (float p : sorted) sum += p;
+    *meanMs = sum / double(sorted.size());
+    size_t rank = (sorted.size() * 99 + 99) / 100;  // nearest rank
+    *p99Ms = sorted[std::min(sorted.size(), rank) - 1];
+    *count = sorted.size();
+    return true;
 }
 
 Runner::~Runner() {
@@ -306,6 +333,11 @@ void Runner::finish() {
     std::printf("mekko: %llu frames presented", static_cast<unsigned long long>(frames()));
     if (!settings_.shotsDir.empty()) std::printf(", %d pictures in %s", shotsWritten(), settings_.shotsDir.c_str());
     std::printf("\n");
+    double mean = 0, p99 = 0;
+    size_t count = 0;
+    if (settings_.pacing && pacing(&mean, &p99, &count)) {
+        std::printf("mekko: pacing over %zu frame steps: mean %.2f ms, p99 %.2f ms\n", count, mean, p99);
+    }
     std::fflush(stdout);
 }
 

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -50,6 +51,7 @@ struct RunSettings {
     int64_t every = 30;
     std::vector<ScriptEvent> script;
     double timeoutSeconds = -1;
+    bool pacing = false;
 };
 
 // A clock that moves only with the game's frames: 16 ms a step.
@@ -86,6 +88,11 @@ public:
     KelpaEngine::FrameClock* gameClock() { return &clock_; }
 
     uint64_t frames() const { return frames_.load(); }
+    // Game thread, once per frame step (the frame hook), presented or not.
+    void frameStepped();
+    // Periods between frame steps in milliseconds (with pacing on): their
+    // mean and 99th percentile; false before two steps.
+    bool pacing(double* meanMs, double* p99Ms, size_t* count) const;
     int shotsWritten() const { return shots_.load(); }
     bool hitTimeLimit() const { return timedOut_.load(); }
 
@@ -102,6 +109,11 @@ private:
     std::atomic<bool> stopPosted_{false};
     std::atomic<bool> timedOut_{false};
     KelpaPlatform::FrameCapture last_;
+    // Game thread while it runs, main thread after: made once, so that
+    // taking a period allocates nothing.
+    std::vector<float> periods_;
+    std::chrono::steady_clock::time_point lastStep_;
+    uint64_t steps_ = 0;
     std::vector<unsigned> sources_;
 
     // A repeatable run's, on the game thread only.

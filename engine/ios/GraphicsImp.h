@@ -33,6 +33,18 @@ public:
         int32_t program, vPosition, vTexCoord, vMaskCoord, vColor, mProjection, mCoodinate, tex, mask;
     };
 
+    // The programs of batched drawing: the same stages with the model
+    // matrix a vertex attribute, so that draws at different places share a
+    // draw call. `color` is vDrawColor (solid) or vColor (textured, masked).
+    struct BatchProgram {
+        int32_t program, color, mProjection;
+    };
+    // Attribute locations of the batched programs (the matrix takes four).
+    static constexpr uint32_t kBatchPosition = 0;
+    static constexpr uint32_t kBatchTexCoord = 1;
+    static constexpr uint32_t kBatchMaskCoord = 2;
+    static constexpr uint32_t kBatchModel = 3;
+
     explicit GraphicsOpenGL(Application* app);
     ~GraphicsOpenGL() override;
 
@@ -54,6 +66,16 @@ public:
     const SolidProgram& solidProgram() const { return solid_; }
     const TexturedProgram& texturedProgram() const { return textured_; }
     const MaskedProgram& maskedProgram() const { return masked_; }
+    const BatchProgram& batchProgram(int kind) const { return batchPrograms_[kind]; }
+
+    // On (the default), consecutive commands that share a program, textures,
+    // blending and filter are drawn with one draw call and only the GL state
+    // that changes is set; off, every command is a draw call of its own. The
+    // pixels are the same either way.
+    void setBatching(bool on) { batching_ = on; }
+    bool batching() const { return batching_; }
+    // Draw calls made so far (benches and tests take differences).
+    uint64_t drawCallCount() const { return drawCalls_; }
     // True while the context made by this object's set-up is current, paused
     // or not: texture pages can be made in it. Finding that another graphics
     // object has taken the view over tells this object's pages, once, that
@@ -65,6 +87,9 @@ public:
     // Compiles one stage / links a program; 0 on failure.
     static uint32_t compileShader(uint32_t stage, const char* source);
     static uint32_t linkProgram(const char* vertexSource, const char* fragmentSource);
+    // As linkProgram, with the batched programs' attribute locations bound
+    // before the link.
+    static uint32_t linkBatchProgram(const char* vertexSource, const char* fragmentSource);
     // out = b x a, column-major 4 x 4; out may be a.
     static void multiplyMatrix4(float* out, const float* a, const float* b);
 
@@ -75,6 +100,11 @@ protected:
     void deletePrograms();
     // The context is gone without our doing: its names and programs with it.
     void loseContext();
+    void buildBatchPrograms();
+    // True when the batched programs and their vertex storage are there.
+    bool batchReady();
+    int executeEach(CommandCursor* cursor);
+    int executeBatched(CommandCursor* cursor);
     // The tag this object's GL view carries.
     const void* hostOwner() const { return static_cast<const GraphicsOpenGL*>(this); }
     // Pixels per point of the framebuffer.
@@ -83,6 +113,13 @@ protected:
     SolidProgram solid_{};
     TexturedProgram textured_{};
     MaskedProgram masked_{};
+    // Solid, textured, masked.
+    BatchProgram batchPrograms_[3]{};
+    // Vertices and indices of the batch being gathered, allocated once.
+    void* batchVertices_ = nullptr;
+    uint16_t* batchIndices_ = nullptr;
+    bool batching_ = true;
+    uint64_t drawCalls_ = 0;
     CallbackList created_;
     CallbackList destroyed_;
     CallbackList gone_;

@@ -8,15 +8,49 @@
 #include "engine/Image.h"
 #include "engine/Sprite2D.h"
 #include "engine/Texture.h"
+#include "engine/ios/GraphicsGLCommon.h"
 #include "engine/ios/GraphicsImp.h"
 #include "platform/egl/HostGL.h"
 
 namespace KelpaEngine {
 namespace iOS {
 
-namespace {
+using namespace gl;
 
-constexpr double kPi = 3.141592653;
+void gl::projection(float* m, float x, float y, float w, float h, const float* rotate) {
+    identity(m);
+    m[0] = 2.0f / w;
+    m[5] = -2.0f / h;
+    m[12] = -2.0f * x / w - 1.0f;
+    m[13] = 2.0f * y / h + 1.0f;
+    GraphicsOpenGL::multiplyMatrix4(m, m, rotate);
+}
+
+bool gl::clipViewport(const GLint* drawViewport, float vw, float vh, int32_t x, int32_t y, int32_t w, int32_t h,
+                      GLint* out) {
+    if (w <= 0 || h <= 0 || vw <= 0 || vh <= 0) {
+        out[0] = drawViewport[0];
+        out[1] = drawViewport[1];
+        out[2] = 0;
+        out[3] = 0;
+        return false;
+    }
+    // The clip's rectangle where the drawing maps it, so what is inside
+    // lands exactly where it would unclipped.
+    double sx = double(drawViewport[2]) / vw;
+    double sy = double(drawViewport[3]) / vh;
+    int32_t left = int32_t(std::lround(drawViewport[0] + x * sx));
+    int32_t right = int32_t(std::lround(drawViewport[0] + (double(x) + w) * sx));
+    int32_t top = int32_t(std::lround(double(y) * sy));
+    int32_t bottom = int32_t(std::lround((double(y) + h) * sy));
+    out[0] = left;
+    out[1] = drawViewport[1] + drawViewport[3] - bottom;
+    out[2] = right - left;
+    out[3] = bottom - top;
+    return true;
+}
+
+namespace {
 
 const char kSolidVertex[] =
     "attribute vec4 vPosition;\n"
@@ -82,70 +116,6 @@ const char kMaskedFragment[] =
     "  gl_FragColor = texture2D(tex, uv) * texture2D(mask, mask_uv).r * vColor;\n"
     "}\n";
 
-void identity(float* m) {
-    std::memset(m, 0, 16 * sizeof(float));
-    m[0] = m[5] = m[10] = m[15] = 1.0f;
-}
-
-void translation(float* m, float x, float y) {
-    identity(m);
-    m[12] = x;
-    m[13] = y;
-}
-
-// A turn by a radians on x and y: [cos a, -sin a; sin a, cos a].
-void turn(float* m, double a) {
-    identity(m);
-    float c = float(std::cos(a));
-    float s = float(std::sin(a));
-    m[0] = c;
-    m[1] = s;
-    m[4] = -s;
-    m[5] = c;
-}
-
-void scaling(float* m, float x, float y) {
-    identity(m);
-    m[0] = x;
-    m[5] = y;
-}
-
-// Where a texture's region sits in its page, half a texel inside each edge.
-struct TexCoords {
-    float uL, vT, uR, vB;
-};
-
-TexCoords regionCoords(const Texture* t, int32_t sx, int32_t sy, int32_t sw, int32_t sh) {
-    TexCoords c{0, 0, 0, 0};
-    const TextureHandle* page = t->getPage();
-    if (!page || page->getWidth() <= 0 || page->getHeight() <= 0) return c;
-    float pw = float(page->getWidth());
-    float ph = float(page->getHeight());
-    float rx = float(t->regionX());
-    float ry = float(t->regionY());
-    c.uL = (rx + float(sx) + 0.5f) / pw;
-    c.vT = (ry + float(sy) + 0.5f) / ph;
-    c.uR = (rx + float(sx) + float(sw) - 0.5f) / pw;
-    c.vB = (ry + float(sy) + float(sh) - 0.5f) / ph;
-    return c;
-}
-
-// The page's GL texture name, or 0 when the image has none to draw.
-GLuint pageName(const Image* image) {
-    if (!image) return 0;
-    Texture* t = image->getTexture();
-    if (!t || !t->getPage()) return 0;
-    uint32_t* name = t->getPage()->getGLName();
-    if (!name || *name == TextureHandle::kNoGLName) return 0;
-    return GLuint(*name);
-}
-
-void setPageFilter(bool linear) {
-    GLint f = linear ? GL_LINEAR : GL_NEAREST;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, f);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, f);
-}
-
 // Per-layer execution state.
 struct Context {
     float shape[4] = {0.0f, 0.0f, 0.0f, 1.0f};
@@ -157,7 +127,7 @@ struct Context {
     float projection[16];
 };
 
-void drawArrays(GLenum mode, GLint positionLoc, GLint size, const float* positions, GLint texLoc,
+void drawArrays(uint64_t& calls, GLenum mode, GLint positionLoc, GLint size, const float* positions, GLint texLoc,
                 const float* texCoords, GLsizei count) {
     glEnableVertexAttribArray(GLuint(positionLoc));
     glVertexAttribPointer(GLuint(positionLoc), size, GL_FLOAT, GL_FALSE, 0, positions);
@@ -166,6 +136,7 @@ void drawArrays(GLenum mode, GLint positionLoc, GLint size, const float* positio
         glVertexAttribPointer(GLuint(texLoc), 2, GL_FLOAT, GL_FALSE, 0, texCoords);
     }
     glDrawArrays(mode, 0, count);
+    ++calls;
     // The arrays point into this frame's stack: never leave them enabled.
     glDisableVertexAttribArray(GLuint(positionLoc));
     if (texCoords) glDisableVertexAttribArray(GLuint(texLoc));
@@ -192,9 +163,14 @@ void GraphicsOpenGL::loseContext() {
     solid_ = SolidProgram{};
     textured_ = TexturedProgram{};
     masked_ = MaskedProgram{};
+    for (BatchProgram& b : batchPrograms_) b = BatchProgram{};
 }
 
-GraphicsOpenGL::~GraphicsOpenGL() { notifyGone(); }
+GraphicsOpenGL::~GraphicsOpenGL() {
+    notifyGone();
+    engineFree(batchVertices_);
+    engineFree(batchIndices_);
+}
 
 void GraphicsOpenGL::notifyGone() {
     if (goneNotified_) return;
@@ -209,10 +185,14 @@ void GraphicsOpenGL::deletePrograms() {
         if (solid_.program) glDeleteProgram(GLuint(solid_.program));
         if (textured_.program) glDeleteProgram(GLuint(textured_.program));
         if (masked_.program) glDeleteProgram(GLuint(masked_.program));
+        for (const BatchProgram& b : batchPrograms_) {
+            if (b.program) glDeleteProgram(GLuint(b.program));
+        }
     }
     solid_ = SolidProgram{};
     textured_ = TexturedProgram{};
     masked_ = MaskedProgram{};
+    for (BatchProgram& b : batchPrograms_) b = BatchProgram{};
 }
 
 CallbackList* GraphicsOpenGL::contextCallbacks(int kind) {
@@ -255,9 +235,13 @@ uint32_t GraphicsOpenGL::compileShader(uint32_t stage, const char* source) {
     return shader;
 }
 
-uint32_t GraphicsOpenGL::linkProgram(const char* vertexSource, const char* fragmentSource) {
-    GLuint vs = compileShader(GL_VERTEX_SHADER, vertexSource);
-    GLuint fs = compileShader(GL_FRAGMENT_SHADER, fragmentSource);
+namespace {
+
+using BindAttributes = void (*)(GLuint program);
+
+GLuint link(const char* vertexSource, const char* fragmentSource, BindAttributes bind) {
+    GLuint vs = GraphicsOpenGL::compileShader(GL_VERTEX_SHADER, vertexSource);
+    GLuint fs = GraphicsOpenGL::compileShader(GL_FRAGMENT_SHADER, fragmentSource);
     GLuint program = glCreateProgram();
     if (!program) {
         if (vs) glDeleteShader(vs);
@@ -268,6 +252,7 @@ uint32_t GraphicsOpenGL::linkProgram(const char* vertexSource, const char* fragm
     if (fs) glAttachShader(program, fs);
     GLint ok = GL_FALSE;
     if (vs && fs) {
+        if (bind) bind(program);
         glLinkProgram(program);
         glGetProgramiv(program, GL_LINK_STATUS, &ok);
     }
@@ -281,6 +266,23 @@ uint32_t GraphicsOpenGL::linkProgram(const char* vertexSource, const char* fragm
     glDeleteShader(vs);
     glDeleteShader(fs);
     return program;
+}
+
+void bindBatchAttributes(GLuint program) {
+    glBindAttribLocation(program, GraphicsOpenGL::kBatchPosition, "vPosition");
+    glBindAttribLocation(program, GraphicsOpenGL::kBatchTexCoord, "vTexCoord");
+    glBindAttribLocation(program, GraphicsOpenGL::kBatchMaskCoord, "vMaskCoord");
+    glBindAttribLocation(program, GraphicsOpenGL::kBatchModel, "mCoodinate");
+}
+
+}  // namespace
+
+uint32_t GraphicsOpenGL::linkProgram(const char* vertexSource, const char* fragmentSource) {
+    return link(vertexSource, fragmentSource, nullptr);
+}
+
+uint32_t GraphicsOpenGL::linkBatchProgram(const char* vertexSource, const char* fragmentSource) {
+    return link(vertexSource, fragmentSource, &bindBatchAttributes);
 }
 
 void GraphicsOpenGL::multiplyMatrix4(float* out, const float* a, const float* b) {
@@ -304,6 +306,7 @@ int GraphicsOpenGL::createResources() {
     solid_ = SolidProgram{};
     textured_ = TexturedProgram{};
     masked_ = MaskedProgram{};
+    for (BatchProgram& b : batchPrograms_) b = BatchProgram{};
     int setup = setupGL();
     if (!hasContext()) return 0;
 
@@ -336,6 +339,7 @@ int GraphicsOpenGL::createResources() {
         masked_.tex = glGetUniformLocation(p, "tex");
         masked_.mask = glGetUniformLocation(p, "mask");
     }
+    buildBatchPrograms();
     bool programsOk = solid_.program && textured_.program && masked_.program;
     return (setup == 0 && programsOk) ? 1 : 0;
 }
@@ -369,6 +373,11 @@ int GraphicsOpenGL::readPixels(void* buffer, int x, int y, int w, int h) {
 
 int GraphicsOpenGL::execute(CommandCursor* cursor) {
     if (!cursor || !cursor->buffer) return 0;
+    if (batching_ && batchReady()) return executeBatched(cursor);
+    return executeEach(cursor);
+}
+
+int GraphicsOpenGL::executeEach(CommandCursor* cursor) {
     CommandBuffer* buffer = cursor->buffer;
     // Without a context, or paused without a framebuffer, there is nothing
     // to draw into; the commands still count as run.
@@ -387,16 +396,8 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
     const float vh = float(app_->getVirtualHeight());
     float rotate[16];
     turn(rotate, double(rotation()) * kPi);
-    auto baseProjection = [&](float* m, float x, float y, float w, float h) {
-        identity(m);
-        m[0] = 2.0f / w;
-        m[5] = -2.0f / h;
-        m[12] = -2.0f * x / w - 1.0f;
-        m[13] = 2.0f * y / h + 1.0f;
-        multiplyMatrix4(m, m, rotate);
-    };
     if (vw > 0 && vh > 0) {
-        baseProjection(ctx.projection, 0.0f, 0.0f, vw, vh);
+        projection(ctx.projection, 0.0f, 0.0f, vw, vh, rotate);
     } else {
         identity(ctx.projection);
     }
@@ -425,7 +426,7 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
         const float uv[8] = {t.uL, t.vT, t.uR, t.vT, t.uL, t.vB, t.uR, t.vB};
         glUniformMatrix4fv(textured_.mProjection, 1, GL_FALSE, ctx.projection);
         glUniformMatrix4fv(textured_.mCoodinate, 1, GL_FALSE, model);
-        drawArrays(GL_TRIANGLE_STRIP, textured_.vPosition, 2, positions, textured_.vTexCoord, uv, 4);
+        drawArrays(drawCalls_, GL_TRIANGLE_STRIP, textured_.vPosition, 2, positions, textured_.vTexCoord, uv, 4);
     };
 
     int32_t pos = cursor->position;
@@ -452,21 +453,11 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
                 break;
             case OpSetClip: {
                 auto* p = commandPayload<RectPayload>(command);
-                if (p->w <= 0 || p->h <= 0 || vw <= 0 || vh <= 0) {
-                    glViewport(drawViewport[0], drawViewport[1], 0, 0);
-                    break;
-                }
-                // The clip's rectangle where the drawing maps it, so what is
-                // inside lands exactly where it would unclipped.
-                double sx = double(drawViewport[2]) / vw;
-                double sy = double(drawViewport[3]) / vh;
-                int32_t left = int32_t(std::lround(drawViewport[0] + p->x * sx));
-                int32_t right = int32_t(std::lround(drawViewport[0] + (double(p->x) + p->w) * sx));
-                int32_t top = int32_t(std::lround(double(p->y) * sy));
-                int32_t bottom = int32_t(std::lround((double(p->y) + p->h) * sy));
-                int32_t glY = drawViewport[1] + drawViewport[3] - bottom;
-                glViewport(left, glY, right - left, bottom - top);
-                baseProjection(ctx.projection, float(p->x), float(p->y), float(p->w), float(p->h));
+                GLint clip[4];
+                bool open = clipViewport(drawViewport, vw, vh, p->x, p->y, p->w, p->h, clip);
+                glViewport(clip[0], clip[1], clip[2], clip[3]);
+                if (!open) break;
+                projection(ctx.projection, float(p->x), float(p->y), float(p->w), float(p->h), rotate);
                 break;
             }
             case OpDrawMasked: {
@@ -502,7 +493,7 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
                 glUniformMatrix4fv(masked_.mCoodinate, 1, GL_FALSE, model);
                 glEnableVertexAttribArray(GLuint(masked_.vMaskCoord));
                 glVertexAttribPointer(GLuint(masked_.vMaskCoord), 2, GL_FLOAT, GL_FALSE, 0, maskUv);
-                drawArrays(GL_TRIANGLE_STRIP, masked_.vPosition, 2, positions, masked_.vTexCoord, uv, 4);
+                drawArrays(drawCalls_, GL_TRIANGLE_STRIP, masked_.vPosition, 2, positions, masked_.vTexCoord, uv, 4);
                 glDisableVertexAttribArray(GLuint(masked_.vMaskCoord));
                 break;
             }
@@ -515,7 +506,7 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
                 const float positions[8] = {0, 0, w, 0, 0, h, w, h};
                 float model[16];
                 translation(model, ctx.originX + float(p->dx), ctx.originY + float(p->dy));
-                texturedDraw(name, positions, regionCoords(tex, 0, 0, tex->getWidth(), tex->getHeight()), model);
+                texturedDraw(name, positions, wholeTexture(tex), model);
                 break;
             }
             case OpDrawSprite: {
@@ -533,7 +524,7 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
                 multiplyMatrix4(model, m, model);
                 scaling(m, p->scaleX, p->scaleY);
                 multiplyMatrix4(model, m, model);
-                texturedDraw(name, positions, regionCoords(tex, 0, 0, tex->getWidth(), tex->getHeight()), model);
+                texturedDraw(name, positions, wholeTexture(tex), model);
                 break;
             }
             case OpDrawShape: {
@@ -544,7 +535,7 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
                 useSolid(model);
                 const float positions[10] = {p->v[0], p->v[1], p->v[2], p->v[3], p->v[4],
                                              p->v[5], p->v[6], p->v[7], p->v[8], p->v[9]};
-                drawArrays(GL_LINE_LOOP, solid_.vPosition, 2, positions, 0, nullptr, 5);
+                drawArrays(drawCalls_, GL_LINE_LOOP, solid_.vPosition, 2, positions, 0, nullptr, 5);
                 break;
             }
             case OpDrawLine: {
@@ -554,7 +545,7 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
                 translation(model, ctx.originX, ctx.originY);
                 useSolid(model);
                 const float positions[4] = {float(p->x), float(p->y), float(p->w), float(p->h)};
-                drawArrays(GL_LINE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 2);
+                drawArrays(drawCalls_, GL_LINE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 2);
                 break;
             }
             case OpDrawRect: {
@@ -566,7 +557,7 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
                 useSolid(model);
                 float w = float(p->w), h = float(p->h);
                 const float positions[12] = {0, 0, 0, w, 0, 0, w, h, 0, 0, h, 0};
-                drawArrays(GL_LINE_LOOP, solid_.vPosition, 3, positions, 0, nullptr, 4);
+                drawArrays(drawCalls_, GL_LINE_LOOP, solid_.vPosition, 3, positions, 0, nullptr, 4);
                 break;
             }
             case OpDrawRotatedShape: {
@@ -582,7 +573,7 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
                 useSolid(model);
                 const float positions[10] = {p->v[0], p->v[1], p->v[2], p->v[3], p->v[4],
                                              p->v[5], p->v[6], p->v[7], p->v[8], p->v[9]};
-                drawArrays(GL_TRIANGLE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 5);
+                drawArrays(drawCalls_, GL_TRIANGLE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 5);
                 glEnable(GL_CULL_FACE);
                 break;
             }
@@ -595,7 +586,7 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
                 useSolid(model);
                 float w = float(p->w), h = float(p->h);
                 const float positions[8] = {0, 0, w, 0, 0, h, w, h};
-                drawArrays(GL_TRIANGLE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 4);
+                drawArrays(drawCalls_, GL_TRIANGLE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 4);
                 break;
             }
             case OpFillTriangle: {
@@ -607,7 +598,7 @@ int GraphicsOpenGL::execute(CommandCursor* cursor) {
                 translation(model, ctx.originX, ctx.originY);
                 useSolid(model);
                 const float positions[6] = {p->x0, p->y0, p->x1, p->y1, p->x2, p->y2};
-                drawArrays(GL_TRIANGLE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 3);
+                drawArrays(drawCalls_, GL_TRIANGLE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 3);
                 break;
             }
             case OpSetFilter:

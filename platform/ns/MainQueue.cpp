@@ -4,9 +4,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace KelpaPlatform {
 
@@ -15,8 +15,40 @@ namespace {
 // The queue itself is ours, under a plain mutex; GLib only gets woken. A
 // poster on another thread touches no GLib state but the context's wakeup,
 // so the hand-over is visible to the race checkers as well.
+// A ring of block slots that grows only when full and never shrinks: a
+// steady flow of posts (the frame hook's two a frame) allocates nothing.
+class BlockRing {
+public:
+    void push(std::function<void()>&& block) {
+        if (count_ == slots_.size()) grow();
+        slots_[(head_ + count_) % slots_.size()] = std::move(block);
+        ++count_;
+    }
+    bool pop(std::function<void()>* out) {
+        if (count_ == 0) return false;
+        *out = std::move(slots_[head_]);
+        slots_[head_] = nullptr;
+        head_ = (head_ + 1) % slots_.size();
+        --count_;
+        return true;
+    }
+    size_t size() const { return count_; }
+
+private:
+    void grow() {
+        std::vector<std::function<void()>> bigger(slots_.empty() ? kFirstSlots : slots_.size() * 2);
+        for (size_t i = 0; i < count_; ++i) bigger[i] = std::move(slots_[(head_ + i) % slots_.size()]);
+        slots_.swap(bigger);
+        head_ = 0;
+    }
+    static constexpr size_t kFirstSlots = 256;
+    std::vector<std::function<void()>> slots_;
+    size_t head_ = 0;
+    size_t count_ = 0;
+};
+
 std::mutex gQueueLock;
-std::deque<std::function<void()>> gQueue;
+BlockRing gQueue;
 std::atomic<int> gPending{0};
 
 std::mutex gMainIdLock;
@@ -44,9 +76,7 @@ gboolean queueDispatch(GSource*, GSourceFunc, gpointer) {
         std::function<void()> block;
         {
             std::lock_guard<std::mutex> guard(gQueueLock);
-            if (gQueue.empty()) break;
-            block = std::move(gQueue.front());
-            gQueue.pop_front();
+            if (!gQueue.pop(&block)) break;
         }
         if (block) block();
         block = nullptr;
@@ -71,7 +101,7 @@ void attachSource() {
 void dispatchAsyncMain(std::function<void()> block) {
     {
         std::lock_guard<std::mutex> guard(gQueueLock);
-        gQueue.push_back(std::move(block));
+        gQueue.push(std::move(block));
     }
     gPending.fetch_add(1, std::memory_order_acq_rel);
     GMainContext* context = nullptr;

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Times the engine's frames against its peers and prints one table.
+#
+# Builds the benches in a Release tree (build-release), then runs the
+# engine bench (bench_frame) and the peer bench (bench_peer: SDL2's GLES2
+# renderer and a bare GLES2 floor) alternately, ROUNDS times each, so that
+# load on the machine falls on both alike; every figure is the median of
+# its rounds. Then runs the game headless for PACING_SECONDS and prints the
+# mean frame period and its 99th percentile.
+#
+# llvmpipe rasterises on the calling thread (LP_NUM_THREADS=0 unless set),
+# so each frame's thread CPU time holds all of its work: the ratios are
+# taken on it, as wall time on a shared machine follows the machine's load.
+#
+#   tools/bench.sh                 everything
+#   ROUNDS=5 tools/bench.sh        more rounds
+#   FILTER=sprites/2000 tools/bench.sh
+#   PACING_SECONDS=0 tools/bench.sh    no pacing run
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROUNDS=${ROUNDS:-3}
+MIN_TIME=${MIN_TIME:-0.5}
+FILTER=${FILTER:-}
+PACING_SECONDS=${PACING_SECONDS:-60}
+JOBS=${JOBS:-8}
+tree=build-release
+out=$tree/bench-results
+export EGL_PLATFORM=surfaceless SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=null
+export LP_NUM_THREADS=${LP_NUM_THREADS:-0}
+
+cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=Release >/dev/null
+targets=(bench_frame bench_peer)
+[ "$PACING_SECONDS" != 0 ] && targets+=(mekko)
+cmake --build "$tree" -j"$JOBS" --target "${targets[@]}"
+rm -rf "$out"
+mkdir -p "$out"
+
+filter_arg=()
+[ -n "$FILTER" ] && filter_arg=(--benchmark_filter="$FILTER")
+for round in $(seq 1 "$ROUNDS"); do
+  for b in bench_frame bench_peer; do
+    echo "round $round/$ROUNDS: $b" >&2
+    "$tree/bench/$b" --benchmark_min_time="$MIN_TIME" --benchmark_format=json "${filter_arg[@]}" \
+      >"$out/$b-$round.json"
+  done
+done
+
+python3 - "$out" <<'EOF'
+import glob, json, statistics, sys
+from collections import defaultdict
+
+runs = defaultdict(lambda: defaultdict(list))  # case -> side -> [bench]
+for path in sorted(glob.glob(sys.argv[1] + "/*.json")):
+    for b in json.load(open(path))["benchmarks"]:
+        if b.get("error_occurred"):
+            print("skipped:", b["name"], b.get("error_message", ""), file=sys.stderr)
+            continue
+        side, case = b["name"].split("/", 1)
+        case = case.replace("/manual_time", "")
+        runs[case][side].append(b)
+
+def med(bs, key):
+    vals = [b[key] for b in bs if key in b]
+    return statistics.median(vals) if vals else float("nan")
+
+def ms(bs):
+    return med(bs, "real_time") / 1000.0  # reported in microseconds
+
+def cpu(bs):
+    return med(bs, "cpu_us") / 1000.0
+
+cols = ["case", "engine cpu", "wall", "upd", "rec", "exec", "finish", "read", "allocs", "draws",
+        "each cpu", "sdl cpu", "floor cpu", "eng/sdl", "eng/floor", "each/sdl", "wall eng/sdl"]
+rows = []
+for case in sorted(runs, key=lambda c: (c.split("/")[0], int(c.split("/")[1]) if c.split("/")[-1].isdigit() else 0)):
+    r = runs[case]
+    e, each, sdl, floor = r.get("engine", []), r.get("engine-each", []), r.get("sdl", []), r.get("floor", [])
+    ec, eachc, sc, fc = cpu(e), cpu(each), cpu(sdl), cpu(floor)
+    rows.append([case, f"{ec:.2f}", f"{ms(e):.2f}",
+                 f"{med(e, 'update_us')/1000:.2f}", f"{med(e, 'record_us')/1000:.2f}",
+                 f"{med(e, 'execute_us')/1000:.2f}", f"{med(e, 'finish_us')/1000:.2f}",
+                 f"{med(e, 'readback_us')/1000:.2f}", f"{med(e, 'allocs'):.1f}", f"{med(e, 'draws'):.0f}",
+                 f"{eachc:.2f}", f"{sc:.2f}", f"{fc:.2f}",
+                 f"{ec/sc:.2f}", f"{ec/fc:.2f}", f"{eachc/sc:.2f}", f"{ms(e)/ms(sdl):.2f}"])
+widths = [max(len(str(x)) for x in col) for col in zip(cols, *rows)]
+for line in [cols] + rows:
+    print("  ".join(str(x).rjust(w) for x, w in zip(line, widths)))
+print(f"\nmedians of {len(glob.glob(sys.argv[1] + '/bench_frame-*.json'))} alternating rounds, ms per frame; "
+      "cpu = thread CPU time, wall and its phases = elapsed time;\n"
+      "engine = update + record + execute + glFinish + read-back (batched), each = the same, one draw per command;\n"
+      "sdl, floor = drawing the recorded commands + glFinish + read-back; "
+      "allocs = engine heap allocations per frame")
+EOF
+
+if [ "$PACING_SECONDS" != 0 ]; then
+  echo "pacing: ${PACING_SECONDS} s headless" >&2
+  LIBGL_ALWAYS_SOFTWARE=1 timeout $((PACING_SECONDS + 60)) "$tree/host/mekko" --headless \
+    --frames 1000000000 --timeout "$PACING_SECONDS" --pacing | grep -E "pacing|frames presented" || true
+fi
