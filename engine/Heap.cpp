@@ -1,13 +1,40 @@
 #include "engine/Heap.h"
 
+#include <pthread.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+// An AddressSanitizer build poisons each block's spare tail, so that ASan
+// sees where the object really ends.
+#if defined(__SANITIZE_ADDRESS__)
+#define KELPA_HEAP_POISONS_TAILS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KELPA_HEAP_POISONS_TAILS 1
+#endif
+#endif
+#ifdef KELPA_HEAP_POISONS_TAILS
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace KelpaEngine {
 namespace {
 
-constexpr uint64_t kBlockExtra = 48;  // 32-byte header + 16-byte spare tail
+constexpr uint64_t kSpareTail = 16;
+constexpr uint64_t kBlockExtra = sizeof(HeapBlockHeader) + kSpareTail;
+
+// Marks the spare tail behind an object of size bytes as out of bounds.
+#ifdef KELPA_HEAP_POISONS_TAILS
+void poisonTail(void* object, uint64_t size) {
+    __asan_poison_memory_region(static_cast<unsigned char*>(object) + size, kSpareTail);
+}
+#else
+void poisonTail(void*, uint64_t) {}
+#endif
+
+pthread_mutex_t* systemMutex(unsigned char* storage) { return reinterpret_cast<pthread_mutex_t*>(storage); }
 
 HeapCounters gCounters{0, 0, 0};
 
@@ -15,6 +42,14 @@ HeapCounters gCounters{0, 0, 0};
 // constructor ran and after every static destructor ran, so it is built on
 // first use in static storage and never destroyed.
 }  // namespace
+
+static_assert(sizeof(pthread_mutex_t) <= CriticalSection::kMutexStorage, "the mutex fits its storage");
+static_assert(alignof(pthread_mutex_t) <= 16, "the mutex storage is aligned enough");
+
+CriticalSection::CriticalSection() { pthread_mutex_init(systemMutex(mutex_), nullptr); }
+CriticalSection::~CriticalSection() { pthread_mutex_destroy(systemMutex(mutex_)); }
+void CriticalSection::lock() { pthread_mutex_lock(systemMutex(mutex_)); }
+void CriticalSection::unlock() { pthread_mutex_unlock(systemMutex(mutex_)); }
 
 CriticalSection& heapLock() {
     alignas(CriticalSection) static unsigned char storage[sizeof(CriticalSection)];
@@ -59,7 +94,9 @@ void* engineAlloc(uint64_t size) {
     new (&h->refCount) std::atomic<uint32_t>(0);
     h->deleter = nullptr;
     countAllocation(size);
-    return static_cast<unsigned char*>(raw) + sizeof(HeapBlockHeader);
+    void* object = static_cast<unsigned char*>(raw) + sizeof(HeapBlockHeader);
+    poisonTail(object, size);
+    return object;
 }
 
 HeapBlockHeader* findHeader(const void* p) {
@@ -172,10 +209,10 @@ using KelpaEngine::HeapBlockHeader;
 // forms are told, so they can hand back the right address.
 void* alignedAlloc(std::size_t n, std::size_t align) {
     if (align <= 16) return engineAlloc(n);
-    if (n > SIZE_MAX - align - 16) return nullptr;
+    if (n > SIZE_MAX - align - KelpaEngine::kSpareTail) return nullptr;
     KelpaEngine::CriticalBlock lock(KelpaEngine::heapLock());
     void* raw = nullptr;
-    if (posix_memalign(&raw, align, align + n + 16) != 0) return nullptr;
+    if (posix_memalign(&raw, align, align + n + KelpaEngine::kSpareTail) != 0) return nullptr;
     unsigned char* obj = static_cast<unsigned char*>(raw) + align;
     auto* h = reinterpret_cast<HeapBlockHeader*>(obj - sizeof(HeapBlockHeader));
     h->magic = KelpaEngine::kHeapMagic;
@@ -184,6 +221,7 @@ void* alignedAlloc(std::size_t n, std::size_t align) {
     new (&h->refCount) std::atomic<uint32_t>(0);
     h->deleter = nullptr;
     KelpaEngine::countAllocation(n);
+    KelpaEngine::poisonTail(obj, n);
     return obj;
 }
 

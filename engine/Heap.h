@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
-#include <pthread.h>
 #include <type_traits>
 #include <utility>
 
@@ -272,18 +271,22 @@ private:
     T* p_ = nullptr;
 };
 
-// The engine's mutex.
+// The engine's mutex: one POSIX mutex with default attributes. Its storage
+// is opaque here so that no system type reaches the engine's headers;
+// Heap.cpp checks that the system's mutex fits.
 class CriticalSection {
 public:
-    CriticalSection() { pthread_mutex_init(&mutex_, nullptr); }
-    virtual ~CriticalSection() { pthread_mutex_destroy(&mutex_); }
+    CriticalSection();
+    virtual ~CriticalSection();
     CriticalSection(const CriticalSection&) = delete;
     CriticalSection& operator=(const CriticalSection&) = delete;
-    void lock() { pthread_mutex_lock(&mutex_); }
-    void unlock() { pthread_mutex_unlock(&mutex_); }
+    void lock();
+    void unlock();
+
+    static constexpr size_t kMutexStorage = 64;
 
 private:
-    pthread_mutex_t mutex_;
+    alignas(16) unsigned char mutex_[kMutexStorage];
 };
 
 // Scoped lock over a CriticalSection.

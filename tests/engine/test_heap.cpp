@@ -139,6 +139,51 @@ TEST(Heap, GlobalNewAndContainersUseTheHeap) {
     EXPECT_EQ(heapCounters().liveBlocks, before.liveBlocks);
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+// The spare bytes behind each block must not hide an overrun from
+// AddressSanitizer: a byte written just past the object is reported, as is a
+// read anywhere in the spare tail.
+TEST(HeapDeathTest, OneBytePastTheObjectIsReportedUnderAddressSanitizer) {
+    if (!kAddressSanitizer) GTEST_SKIP() << "needs an AddressSanitizer build";
+    struct alignas(64) Wide {
+        char b[64];
+    };
+    struct Case {
+        const char* name;
+        char* (*make)();
+        void (*drop)(char*);
+        bool reads;
+    };
+    const Case cases[] = {
+        {"0 bytes", [] { return static_cast<char*>(engineAlloc(0)); }, [](char* p) { engineFree(p); }, false},
+        {"13 bytes", [] { return static_cast<char*>(engineAlloc(13)); }, [](char* p) { engineFree(p); }, true},
+        {"16 bytes", [] { return static_cast<char*>(engineAlloc(16)); }, [](char* p) { engineFree(p); }, false},
+        {"new char[29]", [] { return new char[29]; }, [](char* p) { delete[] p; }, false},
+        {"over-aligned", [] { return reinterpret_cast<char*>(new Wide); },
+         [](char* p) { delete reinterpret_cast<Wide*>(p); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        char* p = c.make();
+        ASSERT_NE(findHeader(p), nullptr);
+        volatile char* end = p + findHeader(p)->size;
+        if (end != p) end[-1] = 1;  // the object's own last byte is fine
+        EXPECT_DEATH(end[0] = 1, "AddressSanitizer.*WRITE of size 1");
+        if (c.reads) {
+            EXPECT_DEATH((void)end[0], "AddressSanitizer.*READ of size 1");
+            EXPECT_DEATH((void)end[15], "AddressSanitizer.*READ of size 1");
+        }
+        c.drop(p);
+    }
+}
+
 TEST(RefPtr, FactoryCountsAndSingleDeleterCall) {
     Probe::destroyed = 0;
     RefPtr<Probe> a = makeRef<Probe>(1);
