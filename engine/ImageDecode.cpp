@@ -223,6 +223,10 @@ uint8_t* decodePng(const uint8_t* data, size_t size, int32_t* width, int32_t* he
         setWhy(why, "out of memory for the PNG reader");
         return nullptr;
     }
+    // Only the chunks that make the pixels are read (header, palette,
+    // transparency, data); the others are skipped unread. libpng would
+    // otherwise allocate and clear whatever length a text chunk claims.
+    png_set_keep_unknown_chunks(st.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     PngSource src{data, size, 0};
     bool ok = decodePngInto(&st, &src);
     png_destroy_read_struct(&st.png, &st.info, nullptr);

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <sys/resource.h>
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -450,4 +452,21 @@ TEST(ImageDecode, TrailingBytesAfterTheImageAreIgnored) {
     Decoded d = decode(f);
     ASSERT_TRUE(d.ok);
     EXPECT_TRUE(d.px[0] == (Rgba{3, 2, 1, 255}));
+}
+
+// A chunk's length comes from the file: a small file whose text chunk claims
+// 1.5 GiB must be refused without that much being allocated and cleared.
+TEST(ImageDecodeDeathTest, ChunkLongerThanTheFileIsRefusedWithoutItsAllocation) {
+    Bytes f = encodePng(rgbCase(true, false, false, 4, 4).layout);
+    ASSERT_GT(f.size(), 33u);
+    const uint8_t text[] = {0x60, 0x00, 0x00, 0x00, 't', 'E', 'X', 't', 'C', 'o', 'm', 'm', 'e', 'n', 't', 0};
+    f.insert(f.begin() + 33, text, text + sizeof text);  // just behind the header chunk
+    EXPECT_EXIT(
+        {
+            RefPtr<ImageConverter> c = ImageConverter::convert(f.data(), f.size());
+            rusage use{};
+            getrusage(RUSAGE_SELF, &use);
+            std::_Exit(!c && use.ru_maxrss < 512 * 1024 ? 0 : 1);  // kilobytes
+        },
+        testing::ExitedWithCode(0), "");
 }
