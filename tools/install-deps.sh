@@ -7,6 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
 $SUDO apt-get install -y \
   build-essential cmake pkg-config ca-certificates \
+  clang libclang-rt-14-dev llvm \
   libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev \
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libegl1 libgles2 \
   libopenal-dev libopenal1 \

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: a plain tree, then AddressSanitizer with
-# UndefinedBehaviorSanitizer, then ThreadSanitizer on the threaded tests.
+# UndefinedBehaviorSanitizer, then ThreadSanitizer on the threaded tests,
+# then every fuzz target for FUZZ_SECONDS (20) seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -18,3 +19,4 @@ run_tree build ""
 run_tree build-asan "address,undefined"
 # Threaded tests carry the ctest label "threads".
 run_tree build-tsan "thread" -L threads
+bash tools/fuzz.sh all "${FUZZ_SECONDS:-20}"

@@ -1,0 +1,8 @@
+// BMP files through the image decoder.
+#include "fuzz/engine/image_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (!fuzzsupport::looksLikeBmp(data, size)) return -1;
+    fuzzsupport::decodeImage(data, size);
+    return 0;
+}
