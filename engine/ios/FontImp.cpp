@@ -2,7 +2,9 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -43,6 +45,21 @@ std::string freeTypeFailure(const char* what, FT_Error error) {
         std::snprintf(line, sizeof line, "%s (FreeType error 0x%02X)", what, unsigned(error));
     }
     return line;
+}
+
+// No real glyph is this many ems wide or tall. A broken font's outline can
+// be, and FreeType would render it into a bitmap of that size (a gigabyte,
+// cleared, from a file of a few hundred bytes).
+constexpr int64_t kMaxGlyphEms = 4;
+
+bool outlineTooLarge(FT_Face face) {
+    FT_GlyphSlot slot = face->glyph;
+    if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return false;
+    FT_BBox box;
+    FT_Outline_Get_CBox(&slot->outline, &box);
+    const int64_t em = std::max(face->size->metrics.x_ppem, face->size->metrics.y_ppem);
+    const int64_t limit = (kMaxGlyphEms * em + 2) * 64;  // 26.6 fixed point
+    return int64_t(box.xMax) - box.xMin > limit || int64_t(box.yMax) - box.yMin > limit;
 }
 
 }  // namespace
@@ -129,6 +146,7 @@ bool FontImp::loadGlyph(uint32_t codePoint, GlyphBitmap* out) {
     // A glyph that does not load or render is skipped: the slot would
     // otherwise still hold the previous glyph's bitmap.
     if (FT_Load_Glyph(face_, FT_Get_Char_Index(face_, codePoint), FT_LOAD_DEFAULT) != 0) return false;
+    if (outlineTooLarge(face_)) return false;
     FT_GlyphSlot slot = face_->glyph;
     if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return false;
 

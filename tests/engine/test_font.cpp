@@ -677,4 +677,24 @@ TEST(FontLayout, HugeAdvancesStopTheWalkInsteadOfOverflowing) {
     EXPECT_GT(e.height, 0);
 }
 
+// Two tiny fonts with the same outlines, one over a 1000-unit em and one
+// over a 16-unit em, where every outline is dozens of ems large. Such a glyph
+// is skipped, not rendered into a bitmap of that size.
+TEST(FontOutlines, GlyphsFarLargerThanTheirEmAreSkipped) {
+    const std::string dir = std::string(KELPA_SOURCE_DIR) + "/fuzz/corpus/font/";
+    RefPtr<Resource> normal = iOS::ResourceImp::loadPath((dir + "tiny_cmap4.ttf").c_str());
+    RefPtr<Resource> huge = iOS::ResourceImp::loadPath((dir + "tiny_units_16.ttf").c_str());
+    ASSERT_TRUE(normal && huge);
+    RefPtr<Font> ok = iOS::FontImp::createFromResource(normal, 12, 12);
+    RefPtr<Font> bad = iOS::FontImp::createFromResource(huge, 12, 12);
+    ASSERT_TRUE(ok && bad);
+    EXPECT_EQ(ok->countGlyphs("AB"), 2);
+    EXPECT_EQ(bad->countGlyphs("AB"), 0);
+    EXPECT_EQ(bad->countGlyphs("A A"), 1);  // the space has no outline and stays
+    FontExtent e{0, 0};
+    bad->measure(&e, "AB");
+    EXPECT_LE(e.width, 1);
+    EXPECT_LE(e.height, 1);
+}
+
 }  // namespace
