@@ -16,4 +16,5 @@ $SUDO apt-get install -y \
   libgtk-3-dev libwebkit2gtk-4.1-dev libcairo2-dev \
   libsoup-3.0-dev nlohmann-json3-dev \
   xvfb xauth xdotool x11-utils imagemagick \
-  fonts-dejavu-core
+  fonts-dejavu-core \
+  fonts-noto-cjk
