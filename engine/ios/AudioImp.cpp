@@ -1,5 +1,7 @@
 #include "engine/ios/AudioImp.h"
 
+#include <AL/alc.h>
+
 #include "engine/ios/Factories.h"
 #include "engine/ios/SoundImp.h"
 

@@ -3,14 +3,17 @@
 // call is made with its own context current (AlContextScope).
 #pragma once
 
-#include <AL/alc.h>
-
 #include <atomic>
 #include <cstdint>
 
 #include "engine/Audio.h"
 #include "engine/Heap.h"
 #include "engine/Sound.h"
+
+// OpenAL's device and context handles, named as <AL/alc.h> names them: the
+// game makes audio objects through this header and sees no OpenAL header.
+typedef struct ALCdevice_struct ALCdevice;
+typedef struct ALCcontext_struct ALCcontext;
 
 namespace KelpaEngine {
 
