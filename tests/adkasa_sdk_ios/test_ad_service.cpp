@@ -1,3 +1,4 @@
+// test-links: adkasa_service
 // The local ad service answers and fails as the client tests need it to.
 #include <gtest/gtest.h>
 

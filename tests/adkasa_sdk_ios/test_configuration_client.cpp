@@ -1,3 +1,4 @@
+// test-links: adkasa_service
 // The configuration client against the local ad service, with a driven
 // clock and a fake reachability.
 #include <gtest/gtest.h>

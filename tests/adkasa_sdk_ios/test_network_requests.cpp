@@ -1,3 +1,4 @@
+// test-links: adkasa_service
 // The outside-network request builders against the local ad service: the
 // exact requests they send and the pages they build from each answer.
 #include <gtest/gtest.h>

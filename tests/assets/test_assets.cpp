@@ -1,3 +1,4 @@
+// test-links: PNG::PNG
 // Checks the shipped asset bundle: every file the game loads is there, the
 // images decode as 8-bit RGBA at the sizes the screens are laid out for, the
 // sounds are PCM WAV the audio loader takes, and the spawn tables hold the

@@ -1,3 +1,4 @@
+// test-links: kelpa_ios
 // WAV fixtures and a scratch asset folder for the audio and WAV tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// test-links: PkgConfig::SOUP PkgConfig::GIO
 // A small HTTP/1.1 server on 127.0.0.1 for the request tests, over
 // libsoup's server: an ephemeral port, the server on a thread of its own
 // with its own main context, handlers by path. libsoup reads and parses

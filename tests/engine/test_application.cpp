@@ -1,3 +1,4 @@
+// test-links: kelpa_ios
 // The application object, the frame pacer and the scene runner, driven by a
 // fake clock, a fake host hook and fake platform objects.
 #include <gtest/gtest.h>

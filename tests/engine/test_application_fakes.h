@@ -1,3 +1,4 @@
+// test-links: kelpa_ios
 // Fakes shared by the application and scene-runner tests: a clock the test
 // moves, a host hook that records its sleeps and copies scripted flags, and
 // platform objects that log what the application does with them.

@@ -1,4 +1,5 @@
 // ctest-label: threads
+// test-links: kelpa_ios
 // The game thread and a stand-in main thread meeting the way the host makes
 // them meet: flags and the pending touch written on one side, the frame
 // step acting on them on the other, the resign-active wait released by it.

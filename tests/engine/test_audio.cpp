@@ -1,3 +1,4 @@
+// test-links: kelpa_ios
 // Audio objects and their sounds on OpenAL Soft (null output driver under
 // ctest): mute switches by kind, the play/pause/stop state, looping, loading
 // WAV and raw assets, several audio objects at once, and what destruction

@@ -1,4 +1,5 @@
 // ctest-label: threads
+// test-links: kelpa_ios
 // The sound lock: sounds of two audio objects played and paused from
 // several threads while pause-all, resume-all and the destruction of an
 // audio object run on another.

@@ -1,3 +1,4 @@
+// test-links: kelpa_ios
 // What reaches the output: OpenAL Soft's wave driver writes the mixed
 // output to a WAV file, which is read back here. The driver is chosen
 // through a config file before the first device of this process opens, so

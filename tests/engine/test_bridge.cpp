@@ -1,4 +1,5 @@
 // ctest-label: threads
+// test-links: kelpa_ios
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// test-links: kelpa_ios
 // Text layout and rendering with the FreeType font over DejaVu Sans, and
 // the platform-neutral layout over a scripted glyph source.
 #include <gtest/gtest.h>

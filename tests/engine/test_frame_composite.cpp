@@ -1,3 +1,4 @@
+// test-links: kelpa_ios platform_gl
 // One whole frame with the game's own art, drawn through the recorder and
 // the GL executor on the surfaceless context: a background, sprites
 // (anchored, scaled, offset, turned, mirrored), a panel and a text label

@@ -1,3 +1,4 @@
+// test-links: kelpa_ios platform_gl
 // Batched drawing against one draw call per command: the same recorded
 // frames, drawn both ways, must give the same bytes, with fewer draw calls.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// test-links: kelpa_ios platform_gl
 // The GL executor end to end: recorded commands drawn with OpenGL ES 2.0
 // into the surfaceless framebuffer and read back from the presented frame.
 #include <gtest/gtest.h>

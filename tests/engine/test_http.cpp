@@ -1,4 +1,5 @@
 // ctest-label: threads
+// test-links: kelpa_ios
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// test-links: ZLIB::ZLIB
 // Image decoding (PNG through libpng, 32-bit BMP) and the image registry,
 // over texture pages that need no GL.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// test-links: kelpa_ios
 // Touch input: the record table, the event queues and the lock, the pending
 // touches' hand-over and the mapping of platform touches into the scene.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 // ctest-label: threads
+// test-links: kelpa_ios
 // The pending touches between the main thread (publish) and the game thread
 // (take): never a touch mixed from two publishes, never one taken twice or
 // out of order, every press taken with its end, and a press published when

@@ -1,3 +1,4 @@
+// test-links: kelpa_ios
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,4 +1,5 @@
 // ctest-label: threads
+// test-links: kelpa_ios platform_gl platform_ui
 // A steady frame allocates nothing: frames of sprites, images and shapes
 // over several pages and layers, recorded, drawn and presented on a game
 // thread whose frame hook posts two blocks a frame to the main queue, as

@@ -1,3 +1,4 @@
+// test-links: kelpa_ios
 // Texture pages, images and sprites over a real GL ES 2.0 context (Mesa's
 // surfaceless EGL): uploads, restoring after the context is made anew, the
 // graphics object going first, and loading image files.

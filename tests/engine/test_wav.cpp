@@ -1,3 +1,4 @@
+// test-links: kelpa_ios
 // The WAV reader against hand-built files: what it accepts, where it finds
 // the samples, and what it refuses.
 #include <gtest/gtest.h>

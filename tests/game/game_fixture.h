@@ -1,3 +1,4 @@
+// test-links: kelpa_ios platform_gl
 // A world for the game's tests: the real application over a fake host and
 // clock, the real GL graphics on the surfaceless context (with a log of the
 // draw calls the scenes make), real audio on OpenAL's null driver, the real

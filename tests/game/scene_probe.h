@@ -1,3 +1,4 @@
+// test-links: kelpa_ios
 // What the menu screens' tests look at besides the draw log: the ad wishes
 // and URLs the scenes hand the host, whether a sound's OpenAL source is
 // really playing, where a button is, and an asset folder that differs from

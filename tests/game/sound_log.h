@@ -1,3 +1,4 @@
+// test-links: kelpa_ios
 // A log of what the screens do with their sounds: every audio object a
 // screen makes (through the scene-audio seam) is a real one wrapped so that
 // each play, pause, resume and stop is written down with the file name.

@@ -1,3 +1,4 @@
+// test-links: kelpa_ios
 // The pieces every screen shares: the button's touch rules, the money text,
 // the layout offset, glyph strings, text labels and the suspension habit.
 #include <gtest/gtest.h>

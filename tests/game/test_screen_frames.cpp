@@ -1,3 +1,4 @@
+// test-links: platform_gl
 // Whole frames of the result, ranking, achievement and pause screens drawn
 // through the GL executor on the surfaceless context, on a 16:9 phone, a
 // 3.5-inch phone and the pad, checked at a few points and written as PNG

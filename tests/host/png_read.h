@@ -1,3 +1,4 @@
+// test-links: PNG::PNG
 // Reads PNG files back for the host's end-to-end checks.
 #pragma once
 

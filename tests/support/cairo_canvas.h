@@ -1,3 +1,4 @@
+// test-links: PkgConfig::CAIRO
 // A cairo image surface to draw views on in tests, with pixel probes in
 // points. Needs no display.
 #pragma once

@@ -1,3 +1,4 @@
+// test-links: platform_ui
 // Helpers for tests that run the main GLib context themselves, and a clock
 // that only moves when a test moves it.
 #pragma once

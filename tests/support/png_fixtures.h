@@ -1,3 +1,4 @@
+// test-links: PNG::PNG
 // PNG files for tests, written in memory with libpng's write side.
 #pragma once
 
