@@ -320,3 +320,34 @@ function(kelpa_link_test target src)
   endforeach()
 endfunction()
 
+# The floors' own tests: the include check on planted trees, and each
+# platform-neutral library's compile on every platform header.
+function(kelpa_add_floor_tests)
+  set(cases ${CMAKE_SOURCE_DIR}/tests/tools/floors)
+  add_test(NAME floors_include_check
+    COMMAND ${CMAKE_COMMAND} -DROOT=${CMAKE_SOURCE_DIR} -DDATA=${CMAKE_BINARY_DIR}/floors/data.cmake
+            -DWORK=${CMAKE_BINARY_DIR}/floors/include_cases -P ${cases}/include_cases.cmake)
+  set(tests floors_include_check)
+  foreach(lib kelpa_engine mekko_game)
+    get_target_property(neutral ${lib} INCLUDE_DIRECTORIES)
+    list(GET neutral 0 neutral)
+    set(allowed "")
+    if(lib STREQUAL "kelpa_engine")
+      set(allowed png.h)
+    endif()
+    string(REPLACE ";" "|" headers "${KELPA_PLATFORM_HEADERS}")
+    # The include paths of the system libraries it links itself.
+    _kelpa_system_libs(${lib} system)
+    set(own "")
+    foreach(sys ${system})
+      string(APPEND own "|$<JOIN:$<TARGET_PROPERTY:${sys},INTERFACE_INCLUDE_DIRECTORIES>,|>")
+    endforeach()
+    add_test(NAME floors_compile_${lib}
+      COMMAND ${CMAKE_COMMAND} -DCXX=${CMAKE_CXX_COMPILER} -DTARGET=${lib}
+              "-DINCLUDES=$<JOIN:$<TARGET_PROPERTY:${lib},INCLUDE_DIRECTORIES>,|>" "-DOWN=${own}"
+              -DHEADERS=${headers} -DALLOWED=${allowed} -DROOT=${CMAKE_SOURCE_DIR} -DNEUTRAL=${neutral}
+              -DWORK=${CMAKE_BINARY_DIR}/floors/compile_cases/${lib} -P ${cases}/compile_cases.cmake)
+    list(APPEND tests floors_compile_${lib})
+  endforeach()
+  set_tests_properties(${tests} PROPERTIES LABELS floors TIMEOUT 120)
+endfunction()
