@@ -56,8 +56,10 @@ std::string sha1Hex(const std::string& text);
 // "!*'();:@&=+$,/?%#[]" and all non-ASCII bytes).
 std::string percentEscape(const std::string& text);
 
-// The user agent a new web view gets (WebKitGTK's); empty while GTK has
-// no display.
+// The user agent a new web view gets (WebKitGTK's unless replaced); empty
+// while GTK has no display and none was set.
 std::string defaultWebUserAgent();
+// Replaces the user agent of web views made from now on.
+void setDefaultWebUserAgent(const std::string& agent);
 
 }  // namespace KelpaPlatform
