@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include "platform/ui/UIApplication.h"
+
 AdkasaEndpoints AdkasaEndpoints::localService(const std::string& origin) {
     AdkasaEndpoints e;
     e.contentDelivery = origin + "/cdn";
@@ -38,4 +40,10 @@ std::string AdkasaEnvironment::home() const {
     if (!homeDirectory.empty()) return homeDirectory;
     const char* name = g_get_prgname();
     return std::string(g_get_user_data_dir()) + "/" + (name && *name ? name : "mekko");
+}
+
+bool AdkasaEnvironment::openURL(const std::string& url) const {
+    if (urlOpener) return urlOpener(url);
+    KelpaPlatform::UIApplication* app = KelpaPlatform::UIApplication::shared();
+    return app && app->openURL(url);
 }

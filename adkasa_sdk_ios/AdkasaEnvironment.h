@@ -5,6 +5,7 @@
 // optional path prefix, such as http://127.0.0.1:8080/cdn.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -49,6 +50,10 @@ public:
 
     std::shared_ptr<KelpaPlatform::NSUserDefaults> defaults() const;
     std::string home() const;
+    // Opens a link outside the app (the system's browser); null: the
+    // running application's.
+    std::function<bool(const std::string& url)> urlOpener;
+    bool openURL(const std::string& url) const;
     std::shared_ptr<KelpaPlatform::DeviceFacts> device() const { return KelpaPlatform::DeviceFacts::current(); }
     std::shared_ptr<KelpaPlatform::RandomSource> random() const { return KelpaPlatform::RandomSource::current(); }
 };

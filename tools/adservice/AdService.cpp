@@ -340,11 +340,20 @@ void AdService::serve(SoupServerMessage* msg, const std::string& path, GHashTabl
     }
     if (seg.size() >= 3 && seg[0] == "adkasa" && seg[1] == "api" && seg[2] == "rec-click") {
         req.route = "click";
-        log_.push_back(req);
-        std::string id;
-        for (size_t i = 3; i + 1 < seg.size(); i += 2) {
-            if (seg[i] == "user_ad_id") id = seg[i + 1];
+        // The server hands over the path unescaped, so a value may hold
+        // "/": each value runs from its key to the next key.
+        static const char* const keys[] = {"app_id", "user_ad_id", "device_id", "locale"};
+        std::string rest = path.substr(std::string("/adkasa/api/rec-click").size());
+        for (size_t k = 0; k < 4; ++k) {
+            std::string open = "/" + std::string(keys[k]) + "/";
+            size_t at = rest.find(open);
+            if (at == std::string::npos) continue;
+            size_t from = at + open.size();
+            size_t to = k + 1 < 4 ? rest.find("/" + std::string(keys[k + 1]) + "/", from) : rest.size();
+            req.params[keys[k]] = rest.substr(from, to == std::string::npos ? std::string::npos : to - from);
         }
+        log_.push_back(req);
+        std::string id = req.params["user_ad_id"];
         clicks_[id]++;
         if (verbose_) std::fprintf(stderr, "adkasa-service: click %s\n", id.c_str());
         answer(msg, req.route, 200, "text/plain", "ok");
