@@ -6,6 +6,7 @@
 
 #include "host/HostState.h"
 #include "host/MainGLView.h"
+#include "host/OverlaySurface.h"
 #include "host/Runner.h"
 #include "platform/ns/NSNotificationCenter.h"
 
@@ -28,6 +29,9 @@ bool AppDelegate::didFinishLaunching(UIApplication& app) {
     window->setRootViewController(viewController);
     app.setStatusBarStyle(1);  // light content
     window->addSubview(viewController->view());
+    // Without a screen, what the views show over the game goes into the
+    // frames the run writes.
+    if (!app.hasDisplay()) window->setSurface(std::make_unique<OverlaySurface>(window.get(), currentRunner()));
     if (MainGLView* gl = viewController->glView()) {
         gl->setPaints(app.hasDisplay());
         if (Runner* run = currentRunner()) run->attach(gl, app.hasDisplay());

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "adkasa_sdk_ios/AdkasaEnvironment.h"
 #include "engine/HostBridge.h"
 #include "engine/ios/Paths.h"
 #include "host/AppDelegate.h"
@@ -19,6 +20,7 @@
 #include "platform/ScreenProfile.h"
 #include "platform/ns/NSAutoreleasePool.h"
 #include "platform/ui/UIApplication.h"
+#include "platform/ui/UIImage.h"
 
 #ifndef MEKKO_SOURCE_ASSETS
 #define MEKKO_SOURCE_ASSETS ""
@@ -78,6 +80,22 @@ bool parseDouble(const char* s, double lo, double hi, double* out) {
 }
 
 }  // namespace
+
+void configureAdClient() {
+    AdkasaEnvironment& ads = AdkasaEnvironment::shared();
+    // The ad service to use; without one the ad views stay empty, as
+    // offline.
+    const char* origin = std::getenv("ADKASA_SERVICE_ORIGIN");
+    if (origin && *origin) {
+        if (isWebURL(origin)) {
+            ads.endpoints = AdkasaEndpoints::localService(origin);
+        } else {
+            std::fprintf(stderr, "mekko: ADKASA_SERVICE_ORIGIN is not an http or https URL; no ads\n");
+        }
+    }
+    // A tapped ad's link opens as the game's links do.
+    ads.urlOpener = [](const std::string& url) { return hostOpenURL(url.c_str()); };
+}
 
 const char* hostUsage() {
     return "usage: mekko [options]\n"
@@ -215,6 +233,10 @@ int hostRun(GameEntryFn gameEntry, const char* name, const HostOptions& given, i
                      options.assets.empty() ? "" : " at ", options.assets.c_str());
     }
     KelpaEngine::iOS::setAssetFolder(assets.c_str());
+    // The ad views' own pictures (the interstitial's close button) come
+    // with the game's.
+    KelpaPlatform::UIImage::setResourceFolder(assets);
+    configureAdClient();
     std::string documents = findDocumentsFolder(options.documents);
     if (documents.empty()) std::fprintf(stderr, "mekko: no data folder can be made; nothing will be saved\n");
     KelpaEngine::iOS::setDocumentsFolder(documents.c_str());

@@ -44,6 +44,10 @@ std::string findAssetFolder(const std::string& given);
 // $XDG_DATA_HOME/mekko, else ~/.local/share/mekko. "" when it cannot be made.
 std::string findDocumentsFolder(const std::string& given);
 
+// Points the ad client at $ADKASA_SERVICE_ORIGIN (none: no ad service)
+// and routes its links through the host's URL opening.
+void configureAdClient();
+
 // Stores the game entry and name, reads the command line, sets up the
 // screen, the folders and the services, and runs the application until it
 // terminates. 0 on a normal end; 2 for a bad command line; 1 when a run

@@ -64,6 +64,9 @@ bool MainGLView::paintedFrame(std::vector<uint32_t>* pixels, int32_t* width, int
 }
 
 void MainGLView::drawRect(cairo_t* cr) {
+    // Without a screen the game's frames go straight to the run; the view
+    // tree drawn off screen is only what lies over them.
+    if (!paints_.load(std::memory_order_acquire)) return;
     takeReady();
     CGRect b = bounds();
     if (shown_.pixels.empty()) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 #include "host/HostState.h"
@@ -308,7 +309,7 @@ bool Runner::frameShown(const FrameView& frame) {
             char name[64];
             std::snprintf(name, sizeof name, "/frame-%06llu.png", static_cast<unsigned long long>(n));
             std::string path = settings_.shotsDir + name;
-            if (writePNGFile(path.c_str(), frame.rgba, frame.width, frame.height, frame.width * 4)) {
+            if (writeFrame(path, frame.rgba, frame.width, frame.height)) {
                 shots_.fetch_add(1);
             } else {
                 std::fprintf(stderr, "mekko: cannot write %s\n", path.c_str());
@@ -321,10 +322,59 @@ bool Runner::frameShown(const FrameView& frame) {
     return true;
 }
 
+void Runner::setOverlay(const uint32_t* argb, int32_t width, int32_t height, int32_t stride) {
+    std::lock_guard<std::mutex> guard(overlayLock_);
+    bool any = false;
+    for (int32_t y = 0; y < height && !any; ++y) {
+        const uint32_t* row = reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(argb) + size_t(y) * stride);
+        for (int32_t x = 0; x < width; ++x) {
+            if (row[x] >> 24) {
+                any = true;
+                break;
+            }
+        }
+    }
+    if (!any) {
+        // Nothing over the game: the frames are written as drawn.
+        overlay_.clear();
+        overlayWidth_ = overlayHeight_ = 0;
+        return;
+    }
+    overlay_.resize(size_t(width) * size_t(height));
+    for (int32_t y = 0; y < height; ++y) {
+        std::memcpy(&overlay_[size_t(y) * width], reinterpret_cast<const uint8_t*>(argb) + size_t(y) * stride,
+                    size_t(width) * 4);
+    }
+    overlayWidth_ = width;
+    overlayHeight_ = height;
+}
+
+bool Runner::writeFrame(const std::string& path, const uint8_t* rgba, int32_t width, int32_t height) {
+    std::lock_guard<std::mutex> guard(overlayLock_);
+    if (overlay_.empty() || overlayWidth_ != width || overlayHeight_ != height) {
+        return writePNGFile(path.c_str(), rgba, width, height, width * 4);
+    }
+    // The views over the game, premultiplied, laid over the opaque frame.
+    composed_.resize(size_t(width) * size_t(height) * 4);
+    for (size_t i = 0, n = size_t(width) * size_t(height); i < n; ++i) {
+        uint32_t o = overlay_[i];
+        uint32_t keep = 255 - (o >> 24);
+        const uint8_t* f = rgba + i * 4;
+        uint8_t* out = &composed_[i * 4];
+        out[0] = uint8_t(((o >> 16) & 0xff) + (f[0] * keep + 127) / 255);
+        out[1] = uint8_t(((o >> 8) & 0xff) + (f[1] * keep + 127) / 255);
+        out[2] = uint8_t((o & 0xff) + (f[2] * keep + 127) / 255);
+        out[3] = 255;
+    }
+    return writePNGFile(path.c_str(), composed_.data(), width, height, width * 4);
+}
+
 void Runner::finish() {
-    if (!settings_.shotsDir.empty() && last_.frameCount() > 0) {
+    std::vector<uint8_t> lastRGBA;
+    int32_t lastW = 0, lastH = 0;
+    if (!settings_.shotsDir.empty() && last_.latest(&lastRGBA, &lastW, &lastH)) {
         std::string path = settings_.shotsDir + "/last.png";
-        if (last_.writePNG(path.c_str())) {
+        if (writeFrame(path, lastRGBA.data(), lastW, lastH)) {
             shots_.fetch_add(1);
         } else {
             std::fprintf(stderr, "mekko: cannot write %s\n", path.c_str());

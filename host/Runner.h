@@ -94,6 +94,11 @@ public:
     // mean and 99th percentile; false before two steps.
     bool pacing(double* meanMs, double* p99Ms, size_t* count) const;
     int shotsWritten() const { return shots_.load(); }
+
+    // Main thread: what the window's views show above the game, ARGB32
+    // premultiplied (the frame's size, rows `stride` bytes apart), laid
+    // over the frames written from now on.
+    void setOverlay(const uint32_t* argb, int32_t width, int32_t height, int32_t stride);
     bool hitTimeLimit() const { return timedOut_.load(); }
 
 private:
@@ -109,6 +114,12 @@ private:
     std::atomic<bool> stopPosted_{false};
     std::atomic<bool> timedOut_{false};
     KelpaPlatform::FrameCapture last_;
+    // The overlay (empty when nothing shows) and the frame it was laid on.
+    bool writeFrame(const std::string& path, const uint8_t* rgba, int32_t width, int32_t height);
+    std::mutex overlayLock_;
+    std::vector<uint32_t> overlay_;
+    int32_t overlayWidth_ = 0, overlayHeight_ = 0;
+    std::vector<uint8_t> composed_;
     // Game thread while it runs, main thread after: made once, so that
     // taking a period allocates nothing.
     std::vector<float> periods_;

@@ -107,7 +107,10 @@ bool displayAvailable(int* argc, char*** argv) {
 int UIApplicationMain(int argc, char** argv, std::function<std::unique_ptr<UIApplicationDelegate>()> makeDelegate,
                       const UIApplicationOptions& options) {
     markMainThread();
-    bool display = !options.headless && displayAvailable(&argc, &argv);
+    // GTK opens the display even for a run without windows: web views
+    // render off screen on it.
+    bool gtk = displayAvailable(&argc, &argv);
+    bool display = !options.headless && gtk;
     UIApplication app(options, display);
     GMainLoop* loop = g_main_loop_new(g_main_context_default(), FALSE);
     app.loop_ = loop;

@@ -32,7 +32,7 @@ public:
 };
 
 struct UIApplicationOptions {
-    bool headless = false;    // never open a display
+    bool headless = false;    // no window on screen (the display, if any, still renders web views)
     double zoom = 1.0;        // window pixels per point
     std::string title = "";   // the window title
 };
@@ -98,9 +98,9 @@ private:
 
 // Runs the application: makes the delegate, tells it the launch finished,
 // runs the main loop until terminate, lets the delegate wait for its
-// threads, destroys it and returns 0. With options.headless false, opens
-// the display when $DISPLAY or $WAYLAND_DISPLAY is set and GTK initialises;
-// otherwise runs without one.
+// threads, destroys it and returns 0. Opens the display when $DISPLAY or
+// $WAYLAND_DISPLAY is set and GTK initialises; windows are shown on it
+// unless options.headless.
 int UIApplicationMain(int argc, char** argv, std::function<std::unique_ptr<UIApplicationDelegate>()> makeDelegate,
                       const UIApplicationOptions& options);
 

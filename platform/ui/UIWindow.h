@@ -38,6 +38,9 @@ public:
     void makeKeyAndVisible();
     bool isVisible() const { return visible_; }
     UIWindowSurface* surface() const { return surface_.get(); }
+    // Shows the window on this surface instead of one the application
+    // would make (an off-screen one, say).
+    void setSurface(std::unique_ptr<UIWindowSurface> surface) { surface_ = std::move(surface); }
     // Drops the screen surface (at exit).
     void closeSurface();
 
