@@ -11,7 +11,7 @@
 #include "adkasa_sdk_ios/AdkasaView.h"
 #include "platform/ns/NSDeviceFacts.h"
 #include "platform/ui/UIApplication.h"
-#include "platform/ui/UIImage.h"
+#include "platform/ui/UIImageView.h"
 #include "platform/ui/UILabel.h"
 
 using namespace KelpaPlatform;
@@ -244,7 +244,6 @@ bool AdSlotWebView::webViewShouldStartLoadWithRequest(UIWebView*, const NSURLReq
             return false;
         }
     }
-    navigationAllowed();
     return true;
 }
 

@@ -108,8 +108,6 @@ protected:
     // the default loads it as it is.
     virtual void showInMobiAnswer(const std::string& markup);
     virtual void showNetworkAnswer(const std::string& markup);
-    // A navigation the view let through.
-    virtual void navigationAllowed() {}
 
     void loadPage(const std::string& html);
     void showTestLabel(const std::string& text);

@@ -8,7 +8,7 @@
 #include "platform/ns/NSDeviceFacts.h"
 #include "platform/ns/NSNotificationCenter.h"
 #include "platform/ns/NSUserDefaults.h"
-#include "platform/ui/UIImage.h"
+#include "platform/ui/UIImageView.h"
 
 using namespace KelpaPlatform;
 

@@ -233,7 +233,9 @@ void ViewController::adkasaViewAdFailed(AdkasaPopupView*) { clearInterstitialWis
 void ViewController::adkasaViewAdClose(AdkasaPopupView* view) {
     if (!view) return;
     int32_t type = view->closeType();
-    if (type == kAdkasaCloseByUser || type == kAdkasaCloseSkipped) clearInterstitialWish();
+    // The display limit reached, no ad can come this run: kept, the wish
+    // would have every frame close again and raise the schedule counter.
+    if (type == kAdkasaCloseByUser || type == kAdkasaCloseSkipped || type == kAdkasaCloseLimit) clearInterstitialWish();
 }
 
 void ViewController::applicationWillResignActive() {

@@ -47,6 +47,10 @@ public:
     double zoom() const { return zoom_; }
     const std::string& title() const { return title_; }
 
+    // 1 portrait (the only one a desktop window has), 3 and 4 the two
+    // landscapes.
+    int statusBarOrientation() const { return statusBarOrientation_; }
+    void setStatusBarOrientation(int orientation) { statusBarOrientation_ = orientation; }
     void setStatusBarStyle(int style) { statusBarStyle_ = style; }
     int statusBarStyle() const { return statusBarStyle_; }
 
@@ -91,6 +95,7 @@ private:
     double zoom_;
     std::string title_;
     int statusBarStyle_ = 0;
+    int statusBarOrientation_ = 1;
     bool active_ = false;
     bool background_ = false;
     bool terminating_ = false;

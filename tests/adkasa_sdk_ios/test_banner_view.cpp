@@ -9,7 +9,7 @@
 #include "adkasa_sdk_ios/ADKSWebView.h"
 #include "adkasa_sdk_ios/AdkasaManager.h"
 #include "adkasa_sdk_ios/AdkasaView.h"
-#include "platform/ui/UIImage.h"
+#include "platform/ui/UIImageView.h"
 #include "tests/adkasa_sdk_ios/ad_test_env.h"
 #include "tests/adkasa_sdk_ios/fake_web_engine.h"
 #include "tools/adservice/AdService.h"

@@ -358,7 +358,7 @@ struct CloseCase {
 
 class HostClose : public HostCore, public ::testing::WithParamInterface<CloseCase> {};
 
-TEST_P(HostClose, InterstitialWishIsClearedOnlyByCloseTypes100And101) {
+TEST_P(HostClose, InterstitialWishIsClearedByTheUsersCloseASkipAndTheDisplayLimit) {
     makeController();
     ads.log.take();
     installedHostBridge().storeAdWish(kAdInterstitial, 1);
@@ -372,8 +372,9 @@ TEST_P(HostClose, InterstitialWishIsClearedOnlyByCloseTypes100And101) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CloseTypes, HostClose,
-                         ::testing::Values(CloseCase{100, true}, CloseCase{101, true}, CloseCase{102, false},
-                                           CloseCase{103, false}, CloseCase{104, false}, CloseCase{0, false}));
+                         ::testing::Values(CloseCase{100, true}, CloseCase{101, true}, CloseCase{102, true},
+                                           CloseCase{103, false}, CloseCase{104, false}, CloseCase{105, false},
+                                           CloseCase{0, false}));
 
 TEST_F(HostCore, AnyAdFailureClearsTheInterstitialWishAndPreloads) {
     makeController();
