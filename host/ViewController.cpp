@@ -224,10 +224,19 @@ void storeSuspend(uint8_t on) {
 
 }  // namespace
 
-void ViewController::adkasaViewAdTapped(AdkasaView*) { storeSuspend(1); }
+namespace {
+// A tapped ad opens its link outside the game, which pauses meanwhile.
+void adTapped() {
+    std::printf("mekko: ad tapped, the game pauses\n");
+    std::fflush(stdout);
+    storeSuspend(1);
+}
+}  // namespace
+
+void ViewController::adkasaViewAdTapped(AdkasaView*) { adTapped(); }
 void ViewController::adkasaViewAdFailed(AdkasaView*) { clearInterstitialWish(); }
 void ViewController::adkasaViewDidFinishLoad(AdkasaPopupView*) {}
-void ViewController::adkasaViewAdTapped(AdkasaPopupView*) { storeSuspend(1); }
+void ViewController::adkasaViewAdTapped(AdkasaPopupView*) { adTapped(); }
 void ViewController::adkasaViewAdFailed(AdkasaPopupView*) { clearInterstitialWish(); }
 
 void ViewController::adkasaViewAdClose(AdkasaPopupView* view) {

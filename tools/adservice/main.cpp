@@ -1,10 +1,13 @@
 // adkasa-service: runs the local ad service until interrupted.
-//   adkasa-service [--port N] [--house DIR] [--fault ROUTE=FAULT]... [--quiet]
+//   adkasa-service [--port N] [--house DIR] [--fault ROUTE=FAULT]...
+//                  [--config APPID=FILE]... [--quiet]
 // Prints "port N" on the first line of standard output once it listens.
 #include <glib-unix.h>
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "tools/adservice/AdService.h"
@@ -18,9 +21,11 @@ gboolean quit(gpointer loop) {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: adkasa-service [--port N] [--house DIR] [--fault ROUTE=FAULT]... [--quiet]\n"
+                 "usage: adkasa-service [--port N] [--house DIR] [--fault ROUTE=FAULT]...\n"
+                 "                      [--config APPID=FILE]... [--quiet]\n"
                  "  ROUTE: cdn api impression click relay inmobi leadbolt gamefeat mmedia\n"
-                 "  FAULT: none stall garbage truncated brokenoff noad status:N\n");
+                 "  FAULT: none stall garbage truncated brokenoff noad status:N\n"
+                 "  --config: the placement's configuration is FILE's JSON, as it is\n");
     return 2;
 }
 
@@ -31,6 +36,7 @@ int main(int argc, char** argv) {
     std::string house;
     bool verbose = true;
     std::vector<std::pair<std::string, adservice::FaultSpec>> faults;
+    std::vector<std::pair<std::string, std::string>> configs;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--port" && i + 1 < argc) {
@@ -43,6 +49,18 @@ int main(int argc, char** argv) {
             adservice::FaultSpec f;
             if (eq == std::string::npos || !adservice::parseFault(arg.substr(eq + 1), &f)) return usage();
             faults.emplace_back(arg.substr(0, eq), f);
+        } else if (a == "--config" && i + 1 < argc) {
+            std::string arg = argv[++i];
+            size_t eq = arg.find('=');
+            if (eq == std::string::npos || eq == 0) return usage();
+            std::ifstream in(arg.substr(eq + 1), std::ios::binary);
+            if (!in) {
+                std::fprintf(stderr, "adkasa-service: cannot read %s\n", arg.substr(eq + 1).c_str());
+                return 2;
+            }
+            std::stringstream body;
+            body << in.rdbuf();
+            configs.emplace_back(arg.substr(0, eq), body.str());
         } else if (a == "--quiet") {
             verbose = false;
         } else {
@@ -52,6 +70,7 @@ int main(int argc, char** argv) {
     adservice::AdService service(house);
     service.setVerbose(verbose);
     for (auto& [route, f] : faults) service.setFault(route, f);
+    for (auto& [appId, body] : configs) service.setConfiguration(appId, body);
     if (!service.listen(port)) return 1;
     std::printf("port %d\n", service.port());
     std::fflush(stdout);

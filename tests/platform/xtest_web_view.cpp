@@ -1,0 +1,126 @@
+// Web views over the real WebKitGTK under a display: pages finish and
+// fail once each (no error page), they render off screen into the view's
+// picture, a touch on a link asks the delegate about a link click (a link
+// for a new window too, and once), and a refused navigation loads nothing.
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/ui/UIWebView.h"
+#include "tests/support/lsan_font_caches.h"
+#include "tests/support/main_loop.h"
+
+using namespace KelpaPlatform;
+using testloop::pumpUntil;
+
+namespace {
+
+struct Recorder : UIWebViewDelegate {
+    std::vector<std::string> events;
+    bool allow = true;
+    bool webViewShouldStartLoadWithRequest(UIWebView*, const NSURLRequest& r, UIWebViewNavigationType t) override {
+        events.push_back("should " + std::to_string(int(t)) + " " + r.url);
+        return allow;
+    }
+    void webViewDidStartLoad(UIWebView*) override { events.push_back("start"); }
+    void webViewDidFinishLoad(UIWebView*) override { events.push_back("finish"); }
+    void webViewDidFailLoadWithError(UIWebView*, const std::string&) override { events.push_back("fail"); }
+    int count(const std::string& e) const { return int(std::count(events.begin(), events.end(), e)); }
+};
+
+// A port nothing listens on (and not one the engine refuses to use).
+int closedPort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    int port = 0;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n) == 0) {
+        port = ntohs(a.sin_port);
+    }
+    if (fd >= 0) close(fd);
+    return port;
+}
+
+class WebView : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+        view = std::make_shared<UIWebView>(CGRectMake(0, 0, 320, 50));
+        view->setDelegate(&rec);
+    }
+    bool loaded(int finishesAndFailures, int ms = 15000) {
+        return pumpUntil([&] { return rec.count("finish") + rec.count("fail") >= finishesAndFailures; }, ms);
+    }
+    // The colour of one point of the view's picture, 0xAARRGGBB.
+    uint32_t pixel(int x, int y) {
+        cairo_surface_t* s = renderViewImage(view.get(), 1.0);
+        if (!s) return 0;
+        uint32_t p = *reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + x * 4);
+        cairo_surface_destroy(s);
+        return p;
+    }
+
+    Recorder rec;
+    std::shared_ptr<UIWebView> view;
+};
+
+TEST_F(WebView, PagesFinishOrFailOnceAndRenderOffScreen) {
+    view->loadHTMLString("<body style='margin:0;background:#ff0000'>"
+                         "<div style='position:absolute;left:160px;top:0;width:160px;height:50px;background:#0000ff'>"
+                         "</div></body>",
+                         "http://127.0.0.1:8099/");
+    ASSERT_TRUE(loaded(1));
+    EXPECT_EQ(rec.count("start"), 1);
+    EXPECT_EQ(rec.count("finish"), 1);
+    EXPECT_EQ(rec.events.front(), "should 5 http://127.0.0.1:8099/");
+    // The picture follows the page once it has been painted.
+    ASSERT_TRUE(pumpUntil([&] { return pixel(10, 25) == 0xffff0000u; }, 5000)) << std::hex << pixel(10, 25);
+    EXPECT_EQ(pixel(300, 25), 0xff0000ffu);
+
+    // A refused connection: one failure, and no error page after it.
+    rec.events.clear();
+    view->loadHTMLString("<script>location.href='http://127.0.0.1:" + std::to_string(closedPort()) +
+                             "/none'</script>",
+                         "http://127.0.0.1:8099/");
+    ASSERT_TRUE(loaded(2));
+    testloop::pumpFor(500);
+    EXPECT_EQ(rec.count("start"), 2) << ::testing::PrintToString(rec.events);
+    EXPECT_EQ(rec.count("finish"), 1);
+    EXPECT_EQ(rec.count("fail"), 1);
+}
+
+TEST_F(WebView, ATouchOnALinkIsALinkClickAndARefusalLoadsNothing) {
+    const struct {
+        const char* what;
+        const char* target;
+    } cases[] = {{"same window", ""}, {"new window", " target='_blank'"}};
+    for (const auto& c : cases) {
+        rec.events.clear();
+        rec.allow = true;
+        view->loadHTMLString(std::string("<body style='margin:0'><a href='http://127.0.0.1:8099/ad'") + c.target +
+                                 " style='display:block;width:320px;height:50px;background:#0f0'>ad</a></body>",
+                             "http://127.0.0.1:8099/");
+        ASSERT_TRUE(loaded(1)) << c.what;
+        testloop::pumpFor(200);
+        rec.events.clear();
+        rec.allow = false;
+        UITouch t;
+        t.windowLocation = CGPointMake(100, 25);
+        view->touchesBegan({t});
+        view->touchesEnded({t});
+        ASSERT_TRUE(pumpUntil([&] { return !rec.events.empty(); }, 5000)) << c.what;
+        testloop::pumpFor(300);
+        EXPECT_EQ(rec.events, std::vector<std::string>{"should 0 http://127.0.0.1:8099/ad"}) << c.what;
+    }
+}
+
+}  // namespace
