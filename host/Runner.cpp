@@ -351,19 +351,24 @@ void Runner::setOverlay(const uint32_t* argb, int32_t width, int32_t height, int
 
 bool Runner::writeFrame(const std::string& path, const uint8_t* rgba, int32_t width, int32_t height) {
     std::lock_guard<std::mutex> guard(overlayLock_);
-    if (overlay_.empty() || overlayWidth_ != width || overlayHeight_ != height) {
-        return writePNGFile(path.c_str(), rgba, width, height, width * 4);
-    }
-    // The views over the game, premultiplied, laid over the opaque frame.
+    bool over = !overlay_.empty() && overlayWidth_ == width && overlayHeight_ == height;
+    // The screen is opaque: what blending left in the frame's alpha is not
+    // part of the picture. The views over the game, premultiplied, go on top.
     composed_.resize(size_t(width) * size_t(height) * 4);
     for (size_t i = 0, n = size_t(width) * size_t(height); i < n; ++i) {
-        uint32_t o = overlay_[i];
-        uint32_t keep = 255 - (o >> 24);
         const uint8_t* f = rgba + i * 4;
         uint8_t* out = &composed_[i * 4];
-        out[0] = uint8_t(((o >> 16) & 0xff) + (f[0] * keep + 127) / 255);
-        out[1] = uint8_t(((o >> 8) & 0xff) + (f[1] * keep + 127) / 255);
-        out[2] = uint8_t((o & 0xff) + (f[2] * keep + 127) / 255);
+        if (!over) {
+            out[0] = f[0];
+            out[1] = f[1];
+            out[2] = f[2];
+        } else {
+            uint32_t o = overlay_[i];
+            uint32_t keep = 255 - (o >> 24);
+            out[0] = uint8_t(((o >> 16) & 0xff) + (f[0] * keep + 127) / 255);
+            out[1] = uint8_t(((o >> 8) & 0xff) + (f[1] * keep + 127) / 255);
+            out[2] = uint8_t((o & 0xff) + (f[2] * keep + 127) / 255);
+        }
         out[3] = 255;
     }
     return writePNGFile(path.c_str(), composed_.data(), width, height, width * 4);
