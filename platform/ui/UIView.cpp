@@ -36,10 +36,12 @@ struct UIViewAnimation {
     double start = 0;  // when the change begins (after the delay)
     double duration = 0;
     bool linear = false;
-    std::shared_ptr<Clock> clock;
+    std::weak_ptr<Clock> clock;  // the clock keeps the animation's ticks, not the other way round
 
     double value() const {
-        double t = duration > 0 ? (clock->now() - start) / duration : 1.0;
+        auto c = clock.lock();
+        if (!c) return to;
+        double t = duration > 0 ? (c->now() - start) / duration : 1.0;
         t = std::clamp(t, 0.0, 1.0);
         if (!linear) t = t * t * (3 - 2 * t);  // ease in and out
         return from + (to - from) * t;
@@ -54,18 +56,22 @@ constexpr double kTick = 1.0 / 60.0;
 // before it (main thread only, only while a block runs).
 std::vector<std::pair<std::weak_ptr<UIView>, double>>* gCapture = nullptr;
 
-// Redraws the views every tick until `end`, then runs `finish`.
-void tickUntil(std::shared_ptr<Clock> clock, double end, std::vector<std::weak_ptr<UIView>> views,
+// Redraws the views every tick until `end`, then runs `finish`. The tick
+// holds the clock weakly: the clock holds the tick.
+void tickUntil(const std::shared_ptr<Clock>& clock, double end, std::vector<std::weak_ptr<UIView>> views,
                std::function<void()> finish) {
-    clock->schedule(kTick, [clock, end, views = std::move(views), finish = std::move(finish)]() mutable {
+    std::weak_ptr<Clock> weak = clock;
+    clock->schedule(kTick, [weak, end, views = std::move(views), finish = std::move(finish)]() mutable {
+        auto c = weak.lock();
+        if (!c) return;
         for (auto& w : views) {
             if (auto v = w.lock()) v->setNeedsDisplay();
         }
-        if (clock->now() + 1e-9 >= end) {
+        if (c->now() + 1e-9 >= end) {
             finish();
             return;
         }
-        tickUntil(clock, end, std::move(views), std::move(finish));
+        tickUntil(c, end, std::move(views), std::move(finish));
     });
 }
 
@@ -122,7 +128,7 @@ void renderContent(UIView* view, cairo_t* cr) {
 class TransitionPainter final : public UIViewTransitionPainter {
 public:
     TransitionPainter(cairo_surface_t* before, cairo_surface_t* after, uint32_t kind, double scale,
-                      std::shared_ptr<Clock> clock, double start, double duration)
+                      std::weak_ptr<Clock> clock, double start, double duration)
         : before_(before), after_(after), kind_(kind), scale_(scale), clock_(std::move(clock)), start_(start),
           duration_(duration) {}
     ~TransitionPainter() override {
@@ -132,7 +138,8 @@ public:
 
     void paint(cairo_t* cr, const CGSize& size, double progress) override {
         if (progress < 0) {
-            progress = duration_ > 0 ? std::clamp((clock_->now() - start_) / duration_, 0.0, 1.0) : 1.0;
+            auto c = clock_.lock();
+            progress = c && duration_ > 0 ? std::clamp((c->now() - start_) / duration_, 0.0, 1.0) : 1.0;
             progress = progress * progress * (3 - 2 * progress);
         }
         switch (kind_) {
@@ -234,7 +241,7 @@ private:
     cairo_surface_t* after_;
     uint32_t kind_;
     double scale_;
-    std::shared_ptr<Clock> clock_;
+    std::weak_ptr<Clock> clock_;
     double start_, duration_;
 };
 

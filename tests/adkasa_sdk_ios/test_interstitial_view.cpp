@@ -18,7 +18,6 @@
 #include "platform/ui/UILabel.h"
 #include "tests/adkasa_sdk_ios/ad_test_env.h"
 #include "tests/adkasa_sdk_ios/fake_web_engine.h"
-#include "tests/support/lsan_font_caches.h"
 #include "tools/adservice/AdService.h"
 
 using namespace KelpaPlatform;
@@ -130,7 +129,7 @@ protected:
         for (int i = 0; i < 600; ++i) {
             frame();
             for (size_t k = from; k < host.log.size(); ++k) {
-                const std::string& line = host.log[k];
+                const std::string line = host.log[k];  // frames below may grow the log
                 if (line == "shown") {
                     popup->pushCloseButton();
                     for (int j = 0; j < 12; ++j) frame();

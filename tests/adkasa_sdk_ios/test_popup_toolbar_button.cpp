@@ -18,7 +18,6 @@
 #include "platform/ui/UIImageView.h"
 #include "platform/ui/UIWindow.h"
 #include "tests/support/cairo_canvas.h"
-#include "tests/support/lsan_font_caches.h"
 
 using namespace KelpaPlatform;
 using testsupport::Canvas;

@@ -8,7 +8,6 @@
 #include "adkasa_sdk_ios/ADKSBase64Util.h"
 #include "adkasa_sdk_ios/ADKSWebView.h"
 #include "tests/adkasa_sdk_ios/ad_test_env.h"
-#include "tests/support/lsan_font_caches.h"
 
 using namespace KelpaPlatform;
 

@@ -21,7 +21,6 @@
 #include "platform/ui/UILabel.h"
 #include "platform/ui/UIWindow.h"
 #include "tests/support/cairo_canvas.h"
-#include "tests/support/lsan_font_caches.h"
 
 using namespace KelpaPlatform;
 using testsupport::Canvas;

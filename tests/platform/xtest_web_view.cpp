@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "platform/ui/UIWebView.h"
-#include "tests/support/lsan_font_caches.h"
 #include "tests/support/main_loop.h"
 
 using namespace KelpaPlatform;
