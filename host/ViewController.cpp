@@ -224,14 +224,17 @@ void storeSuspend(uint8_t on) {
 
 }  // namespace
 
-namespace {
-// A tapped ad opens its link outside the game, which pauses meanwhile.
-void adTapped() {
+// A tapped ad opens its link outside the game, which pauses meanwhile. On
+// the phone the app always leaves for the link and comes back active; a
+// desktop window may keep its focus (the browser opens elsewhere, or not
+// at all), so a tap on the window also brings the game back.
+void ViewController::adTapped() {
     std::printf("mekko: ad tapped, the game pauses\n");
     std::fflush(stdout);
+    if (scriptedLifecycle()) return;
     storeSuspend(1);
+    pausedByAd_ = true;
 }
-}  // namespace
 
 void ViewController::adkasaViewAdTapped(AdkasaView*) { adTapped(); }
 void ViewController::adkasaViewAdFailed(AdkasaView*) { clearInterstitialWish(); }
@@ -268,8 +271,14 @@ void ViewController::applicationWillResignActive() {
     }
 }
 
-void ViewController::applicationWillEnterForeground() { storeSuspend(0); }
-void ViewController::applicationDidBecomeActive() { storeSuspend(0); }
+void ViewController::applicationWillEnterForeground() {
+    pausedByAd_ = false;
+    storeSuspend(0);
+}
+void ViewController::applicationDidBecomeActive() {
+    pausedByAd_ = false;
+    storeSuspend(0);
+}
 void ViewController::applicationWillTerminate() { hostState().terminateFlag.store(1, std::memory_order_relaxed); }
 
 KelpaEngine::iOS::TouchSample touchSampleAt(const CGPoint& inView, int32_t count, int32_t phase) {
@@ -290,9 +299,28 @@ void ViewController::capture(const UITouchSet& touches, int32_t phase) {
     hostState().pendingTouch.publish(touchSampleAt(p, int32_t(touches.size()), phase));
 }
 
-void ViewController::touchesBegan(const UITouchSet& touches) { capture(touches, 0); }
-void ViewController::touchesMoved(const UITouchSet& touches) { capture(touches, 1); }
-void ViewController::touchesEnded(const UITouchSet& touches) { capture(touches, 2); }
+void ViewController::touchesBegan(const UITouchSet& touches) {
+    UIApplication* app = UIApplication::shared();
+    if (pausedByAd_ && (!app || app->isActive())) {
+        // The game comes back; this touch (to its end) is not the game's.
+        pausedByAd_ = false;
+        storeSuspend(0);
+        swallowing_ = true;
+        return;
+    }
+    swallowing_ = false;
+    capture(touches, 0);
+}
+void ViewController::touchesMoved(const UITouchSet& touches) {
+    if (!swallowing_) capture(touches, 1);
+}
+void ViewController::touchesEnded(const UITouchSet& touches) {
+    if (swallowing_) {
+        swallowing_ = false;
+        return;
+    }
+    capture(touches, 2);
+}
 void ViewController::touchesCancelled(const UITouchSet&) {}
 
 }  // namespace KelpaHost

@@ -89,10 +89,13 @@ public:
 private:
     void capture(const KelpaPlatform::UITouchSet& touches, int32_t phase);
     void clearInterstitialWish();
+    void adTapped();
 
     MainGLView* glView_ = nullptr;
     std::shared_ptr<KelpaPlatform::NSThread> thread_;
     bool appeared_ = false;
+    bool pausedByAd_ = false;   // the game waits for the user's return
+    bool swallowing_ = false;   // the touch that brought it back
 };
 
 }  // namespace KelpaHost

@@ -239,6 +239,30 @@ TEST_F(HostCore, AdTapPausesOnTheNextFrameAndBecomingActiveResumes) {
     EXPECT_EQ(game().lastState.load(), 0);
 }
 
+// A window that kept its focus while the link opened: a tap on it brings
+// the game back, and that tap is not the game's.
+TEST_F(HostCore, AfterAnAdTapATapOnTheWindowResumesAndIsNotTheGames) {
+    game().gate();
+    startGame();
+    ASSERT_TRUE(stepFrames(2));
+    platform.takeIntakes();
+    vc->adkasaViewAdTapped(vc->adView1.get());
+    ASSERT_TRUE(stepFrames(1));
+    ASSERT_EQ(game().lastState.load(), 1);
+
+    vc->touchesBegan(touchAt(10, 20));
+    vc->touchesMoved(touchAt(11, 21));
+    vc->touchesEnded(touchAt(12, 22));
+    ASSERT_TRUE(stepFrames(2));
+    EXPECT_EQ(game().lastState.load(), 0);
+    EXPECT_TRUE(platform.takeIntakes().empty());
+
+    // The next tap is the game's again.
+    vc->touchesBegan(touchAt(10, 20));
+    ASSERT_TRUE(stepFrames(1));
+    EXPECT_EQ(platform.takeIntakes().size(), 1u);
+}
+
 TEST_F(HostCore, ResignActiveWaitsUntilTheGameHasPaused) {
     game().gate();
     startGame();
