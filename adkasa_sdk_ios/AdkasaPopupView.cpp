@@ -203,6 +203,10 @@ void AdkasaPopupView::startShowAd() {
     if (!showGate()) return;
     coverScreen();
     makeLoadingBox();
+    beginRequest(false);
+}
+
+void AdkasaPopupView::beginRequest(bool preload) {
     if (!manager_->isNetworkAvailable()) {
         adDisplay_ = false;
         closeType_ = kAdkasaCloseNoNetwork;
@@ -211,6 +215,7 @@ void AdkasaPopupView::startShowAd() {
     }
     needsUpdateAd_ = true;
     adDisplay_ = true;
+    if (preload) preloadFlg_ = true;
     manager_->setHttpRetryCount(24);  // one more failure falls back to the cache at once
     armWatchdog();
     starting([this] {
@@ -231,24 +236,8 @@ void AdkasaPopupView::preloadAd() {
         if (!retryTimer_) after(nextPreloadAt_ - now, [](AdkasaPopupView* self) { self->preloadAd(); }, &retryTimer_);
         return;
     }
-    if (!manager_->isNetworkAvailable()) {
-        adDisplay_ = false;
-        closeType_ = kAdkasaCloseNoNetwork;
-        failSoon(0.5);
-        return;
-    }
-    manager_->setHttpRetryCount(24);
-    needsUpdateAd_ = true;
-    adDisplay_ = true;
-    preloadFlg_ = true;
-    armWatchdog();
-    starting([this] {
-        if (manager_->isAdFetched()) {
-            popupshowAd();
-        } else {
-            manager_->updateAd();
-        }
-    });
+    // No show gate, no frame, no dim layer and no box.
+    beginRequest(true);
 }
 
 void AdkasaPopupView::preloadShowAd() {

@@ -140,6 +140,8 @@ private:
     void addDisplayNum();
     // True when the request may show; otherwise it has been ended.
     bool showGate();
+    // Fetches (when needed) and loads the next ad, unless offline.
+    void beginRequest(bool preload);
     void coverScreen();
     void makeLoadingBox();
     void stopIndicator();
