@@ -1,3 +1,4 @@
+// test-links: adkasa_service
 // The banner's ad slot: placeholders, dispatch to the outside networks,
 // answers for replaced ads, the click rule, the reports (against the local
 // ad service) and the blank-render check. Pages are rendered by a fake

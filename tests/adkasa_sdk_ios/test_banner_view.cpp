@@ -1,3 +1,4 @@
+// test-links: adkasa_service
 // The banner's rotation and transitions: configurations from the local ad
 // service, pages rendered by a fake engine (a page holding "blank" renders
 // one colour), picks from fixed random numbers, time from a driven clock.

@@ -1,3 +1,4 @@
+// test-links: adkasa_service
 // The interstitial: its show schedule and display limit, the roads a
 // request takes to a show or a close, and what a host that asks on every
 // frame and answers every failure with a preload can make of it. The host
