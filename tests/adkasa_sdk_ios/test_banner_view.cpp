@@ -342,3 +342,23 @@ TEST_F(Banner, EveryTransitionCode) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BannerUserAgent, ThePartnerMarkerIsAddedOnce) {
+    adtest::Environment env;
+    env.device->ua = "Mozilla/5.0 (X11) AppleWebKit/605.1.15";
+    auto banner = std::make_shared<AdkasaView>(CGRectMake(0, 0, 320, 50));
+    EXPECT_EQ(banner->originUserAgent(), env.device->ua);
+    banner->setUserAgentYDN();
+    EXPECT_EQ(defaultWebUserAgent(), env.device->ua + " YJIAdSDK/");
+    // A banner made while the marker is there adds nothing.
+    env.device->ua = defaultWebUserAgent();
+    auto again = std::make_shared<AdkasaView>(CGRectMake(0, 0, 320, 50));
+    setDefaultWebUserAgent("other");
+    again->setUserAgentYDN();
+    EXPECT_EQ(defaultWebUserAgent(), "other");
+    setDefaultWebUserAgent("");
+}
+
+}  // namespace
