@@ -33,7 +33,6 @@ std::shared_ptr<Clock> adClock() { return AdkasaEnvironment::shared().clock; }
 
 AdkasaPopupView::AdkasaPopupView() : AdkasaBaseView(CGRect()) {
     setBackgroundColor(std::nullopt);
-    cleanFlg_ = false;
     manager_ = std::make_unique<AdkasaManager>();
     manager_->setView(this);
     manager_->registerFetchNotification(this, [this] { adFetchedNotification(); });
@@ -73,7 +72,6 @@ AdkasaPopupView::~AdkasaPopupView() {
 
 void AdkasaPopupView::after(double seconds, std::function<void(AdkasaPopupView*)> fn, uint64_t* id) {
     std::weak_ptr<UIView> weak = weak_from_this();
-    auto slot = std::make_shared<uint64_t*>(id);
     uint64_t made = adClock()->schedule(seconds, [weak, fn = std::move(fn), id]() {
         auto self = weak.lock();
         if (!self) return;

@@ -171,7 +171,6 @@ private:
     bool needsUpdateAd_ = false;
     bool testMode_ = false;
     bool adDisplay_ = false;
-    bool cleanFlg_ = false;
     bool showAdFlg_ = false;
     bool preloadFlg_ = false;
     bool loadedAdFlg_ = false;

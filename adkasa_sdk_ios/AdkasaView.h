@@ -93,7 +93,7 @@ public:
     float transitionDulation() const { return transitionDulation_; }
     void setTransitionType(uint64_t type) { transitionType_ = type; }
     uint64_t transitionType() const { return transitionType_; }
-    void setCustomAnimationClass(void* receiver) { customAnimationClass_ = customAnimationCalss_ = receiver; }
+    void setCustomAnimationClass(void* receiver) { customAnimationClass_ = receiver; }
     void setCustomAnimationCalss(void* receiver) { setCustomAnimationClass(receiver); }
     void setCustomAnimationMethod(CustomAnimationMethod method) { customAnimationMethod_ = method; }
 
@@ -159,7 +159,6 @@ private:
     std::unique_ptr<AdkasaManager> manager_;
     std::string originUserAgent_;
     uint64_t transitionType_ = 0;
-    void* customAnimationCalss_ = nullptr;
     void* customAnimationClass_ = nullptr;
     CustomAnimationMethod customAnimationMethod_ = nullptr;
     std::optional<double> nextUpdateDate_;
