@@ -31,9 +31,10 @@ public:
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    // The frame pacer: sleeps ms less the time since the previous call
-    // (at least 1) when pace is true, else ms; lets the host do its frame
-    // work; acts on a change of state. Returns the state.
+    // The frame pacer: when pace is true, sleeps until this frame's
+    // deadline, ms after the previous one (at least 1 ms), else sleeps ms;
+    // lets the host do its frame work; acts on a change of state. Returns
+    // the state.
     virtual int32_t frameStep(int32_t ms, bool pace) = 0;
     virtual int32_t getState() = 0;
 

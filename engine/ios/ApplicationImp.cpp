@@ -43,24 +43,47 @@ int32_t ApplicationImp::getState() {
     return kStateActive;
 }
 
-int32_t ApplicationImp::frameStep(int32_t ms, bool pace) {
-    int64_t now = clock_->nowMs();
-    int64_t sleep = ms;
-    if (pace && hasStamp_) {
-        // The stamp is taken when the previous sleep ended, so only the
-        // frame's own work is taken off the target and frames come every
-        // `ms`. (Stamping before the sleep would count the previous sleep
-        // too and alternate 1 ms and 15 ms sleeps: twice the frame rate.)
-        // A clock that went back counts as no time passed.
-        int64_t elapsed = now - lastStamp_;
-        if (elapsed < 0) elapsed = 0;
-        sleep = int64_t(ms) - elapsed;
-        if (sleep < 1) sleep = 1;
+int64_t ApplicationImp::paceSleep(int64_t now, int32_t ms, bool pace) {
+    if (!pace || !hasDeadline_) {
+        // Unpaced, or the first paced frame: the whole target, and the next
+        // frame is due a target after this sleep ends.
+        int64_t sleep = ms;
+        if (pace && sleep < 1) sleep = 1;
+        deadline_ = now + (sleep > 0 ? sleep : 0);
+        hasDeadline_ = true;
+        return sleep;
     }
+    // A zero target only yields: it must not move the frames' deadlines.
+    if (ms <= 0) return 1;
 
+    // Deadlines follow one another by exactly the target, so an oversleep
+    // or a slow frame is made up by the next sleep instead of adding up.
+    const int64_t due = deadline_ + ms;
+    const int64_t left = due - now;
+    if (left > ms) {
+        // Now is before the last deadline: the clock stepped back. Start
+        // again from here rather than sleep the difference.
+        deadline_ = now + ms;
+        return ms;
+    }
+    if (left >= 1) {
+        deadline_ = due;
+        return left;
+    }
+    if (-left > ms) {
+        // More than a frame behind (a stall, a pause of the process):
+        // racing through the missed frames would only show as a burst.
+        deadline_ = now + 1;
+        return 1;
+    }
+    // A little late: yield the least and let the next frame catch up.
+    deadline_ = due;
+    return 1;
+}
+
+int32_t ApplicationImp::frameStep(int32_t ms, bool pace) {
+    const int64_t sleep = paceSleep(clock_->nowMs(), ms, pace);
     hook().frameHook(this, int32_t(sleep));
-    lastStamp_ = clock_->nowMs();
-    hasStamp_ = true;
 
     int32_t state = getState();
     state_ = uint32_t(state);

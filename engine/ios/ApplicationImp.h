@@ -44,6 +44,7 @@ public:
     explicit ApplicationImp(const char* name, const ApplicationSeams& seams = ApplicationSeams());
     ~ApplicationImp() override;
 
+    // Paced frames are due every ms on fixed deadlines (see paceSleep).
     int32_t frameStep(int32_t ms, bool pace) override;
     // 3 when terminated, else 1 when suspended, else 0.
     int32_t getState() override;
@@ -75,6 +76,9 @@ public:
 
 private:
     HostHook& hook();
+    // The sleep that ends at this frame's deadline, at least 1 ms when
+    // paced and never more than ms; moves the deadline on.
+    int64_t paceSleep(int64_t now, int32_t ms, bool pace);
 
     HostHook* hook_;
     FrameClock* clock_;
@@ -85,8 +89,8 @@ private:
     uint32_t state_ = 0;
     std::atomic<uint32_t> previousState_{0};
     std::atomic<uint8_t> pad_{0};
-    int64_t lastStamp_ = 0;
-    bool hasStamp_ = false;
+    int64_t deadline_ = 0;  // when the latest paced sleep is meant to end
+    bool hasDeadline_ = false;
     RefPtr<Audio> audio_;
     RefPtr<Graphics> graphics_;
     RefPtr<Pointing> pointing_;

@@ -21,56 +21,110 @@ namespace {
 
 // ---- frame pacer ----------------------------------------------------------
 
-struct PaceCase {
-    const char* what;
-    int64_t gapMs;  // clock moved since the previous call's stamp
-    int32_t ms;
-    bool pace;
-    int32_t expectedSleep;
+// One frame step of a pacing script. The clock moves by `before` (the
+// frame's work, or a step of the clock) before the call; the host sleeps
+// what it is asked plus `over` (an oversleep). `wake` is the clock when the
+// sleep is over, from the first call's start.
+struct PacedFrame {
+    int64_t before = 0;
+    int32_t sleep = 0;
+    int64_t wake = 0;
+    int64_t over = 0;
+    int32_t ms = 16;
+    bool pace = true;
 };
 
-TEST(FramePacer, SleepsTheTargetLessTheTimeSinceThePreviousCall) {
-    FakeWorld w;
-    w.host.advanceClock = false;  // the table moves the clock itself
-    const PaceCase cases[] = {
-        {"first call sleeps the full target", 0, 16, true, 16},
-        {"5 ms later", 5, 16, true, 11},
-        {"30 ms later: at least 1", 30, 16, true, 1},
-        {"exactly one period later", 16, 16, true, 1},
-        {"no time at all", 0, 16, true, 16},
-        {"pacing off always sleeps the target", 30, 16, false, 16},
-        {"pacing off after pacing off", 3, 16, false, 16},
-        {"a zero target with pacing still yields", 4, 0, true, 1},
-        {"a gap past 32 bits does not wrap", int64_t(1) << 32, 16, true, 1},
-        {"back to normal", 10, 16, true, 6},
+struct PaceScript {
+    const char* what;
+    std::vector<PacedFrame> frames;
+};
+
+TEST(FramePacer, SleepsToDeadlinesATargetApart) {
+    const PaceScript scripts[] = {
+        {"steady frames come every target whatever the work",
+         {{.before = 0, .sleep = 16, .wake = 16},
+          {.before = 3, .sleep = 13, .wake = 32},
+          {.before = 3, .sleep = 13, .wake = 48},
+          {.before = 10, .sleep = 6, .wake = 64},
+          {.before = 0, .sleep = 16, .wake = 80}}},
+        {"an oversleep is made up by the next sleep",
+         {{.before = 0, .sleep = 16, .wake = 16},
+          {.before = 3, .sleep = 13, .wake = 36, .over = 4},
+          {.before = 3, .sleep = 9, .wake = 48},
+          {.before = 3, .sleep = 13, .wake = 64}}},
+        {"a slow frame sleeps the least and the next one catches up",
+         {{.before = 0, .sleep = 16, .wake = 16},
+          {.before = 3, .sleep = 13, .wake = 32},
+          {.before = 20, .sleep = 1, .wake = 53},
+          {.before = 3, .sleep = 8, .wake = 64},
+          {.before = 3, .sleep = 13, .wake = 80}}},
+        {"a frame just one frame late still catches up",
+         {{.before = 0, .sleep = 16, .wake = 16},
+          {.before = 3, .sleep = 13, .wake = 32},
+          {.before = 32, .sleep = 1, .wake = 65},
+          {.before = 0, .sleep = 1, .wake = 66},
+          {.before = 0, .sleep = 14, .wake = 80}}},
+        {"a stall re-anchors the deadlines instead of racing",
+         {{.before = 0, .sleep = 16, .wake = 16},
+          {.before = 3, .sleep = 13, .wake = 32},
+          {.before = 500, .sleep = 1, .wake = 533},
+          {.before = 3, .sleep = 13, .wake = 549},
+          {.before = 3, .sleep = 13, .wake = 565}}},
+        {"a gap past 32 bits is a stall too",
+         {{.before = 0, .sleep = 16, .wake = 16},
+          {.before = int64_t(1) << 32, .sleep = 1, .wake = (int64_t(1) << 32) + 17},
+          {.before = 0, .sleep = 16, .wake = (int64_t(1) << 32) + 33}}},
+        {"a clock going back sleeps no more than the target",
+         {{.before = 0, .sleep = 16, .wake = 16},
+          {.before = 3, .sleep = 13, .wake = 32},
+          {.before = -3600 * 1000, .sleep = 16, .wake = 48 - 3600 * 1000},
+          {.before = 4, .sleep = 12, .wake = 64 - 3600 * 1000},
+          {.before = -5, .sleep = 16, .wake = 75 - 3600 * 1000}}},
+        {"a zero target only yields; pacing off sleeps the target and starts the next deadline",
+         {{.before = 0, .sleep = 16, .wake = 16},
+          {.before = 2, .sleep = 1, .wake = 19, .ms = 0},
+          {.before = 3, .sleep = 10, .wake = 32},
+          {.before = 3, .sleep = 16, .wake = 51, .pace = false},
+          {.before = 30, .sleep = 16, .wake = 97, .pace = false},
+          {.before = 3, .sleep = 13, .wake = 113}}},
+        {"a first paced call sleeps the full target, at least 1 ms",
+         {{.before = 0, .sleep = 1, .wake = 1, .ms = 0}, {.before = 0, .sleep = 16, .wake = 17}}},
     };
-    for (const PaceCase& c : cases) {
-        w.clock.t += c.gapMs;
-        w.host.sleeps.clear();
-        EXPECT_EQ(w.app->frameStep(c.ms, c.pace), kStateActive) << c.what;
-        ASSERT_EQ(w.host.sleeps.size(), 1u) << c.what;
-        EXPECT_EQ(w.host.sleeps[0], c.expectedSleep) << c.what;
+    for (const PaceScript& script : scripts) {
+        FakeWorld w;
+        const int64_t start = w.clock.t;
+        int64_t over = 0;
+        w.host.script = [&](int) { w.clock.t += over; };
+        for (size_t i = 0; i < script.frames.size(); ++i) {
+            const PacedFrame& f = script.frames[i];
+            w.clock.t += f.before;
+            over = f.over;
+            w.host.sleeps.clear();
+            EXPECT_EQ(w.app->frameStep(f.ms, f.pace), kStateActive);
+            ASSERT_EQ(w.host.sleeps.size(), 1u) << script.what << ", frame " << i;
+            EXPECT_EQ(w.host.sleeps[0], f.sleep) << script.what << ", frame " << i;
+            EXPECT_EQ(w.clock.t - start, f.wake) << script.what << ", frame " << i;
+        }
     }
 }
 
-TEST(FramePacer, FramesComeEveryTargetWhateverTheWork) {
-    FakeWorld w;  // the host sleeps by moving the clock
-    for (int64_t work : {3, 3, 3, 10, 0, 20, 3}) {
-        w.app->frameStep(16, true);
-        w.clock.t += work;
-    }
-    EXPECT_EQ(w.host.sleeps, (std::vector<int32_t>{16, 13, 13, 13, 6, 16, 1}));
-}
-
-TEST(FramePacer, AClockGoingBackNeitherFreezesNorRaces) {
+TEST(FramePacer, OversleepsDoNotAddUpOverManyFrames) {
     FakeWorld w;
-    w.host.advanceClock = false;
-    w.app->frameStep(16, true);
-    w.clock.t -= 3600 * 1000;  // an hour back
-    w.app->frameStep(16, true);
-    w.clock.t += 4;
-    w.app->frameStep(16, true);
-    EXPECT_EQ(w.host.sleeps, (std::vector<int32_t>{16, 16, 12}));
+    // Every sleep runs 1 to 3 ms long and every frame works 2 to 9 ms.
+    int64_t over = 0;
+    w.host.script = [&](int frame) {
+        over = 1 + frame % 3;
+        w.clock.t += over;
+    };
+    const int64_t start = w.clock.t;
+    constexpr int kFrames = 600;
+    for (int i = 0; i < kFrames; ++i) {
+        w.app->frameStep(16, true);
+        if (i + 1 < kFrames) w.clock.t += 2 + (i * 7) % 8;
+    }
+    // The last frame is due at 600 targets, and woke at most its oversleep late.
+    EXPECT_GE(w.clock.t - start, 16 * kFrames);
+    EXPECT_LE(w.clock.t - start, 16 * kFrames + 3);
 }
 
 TEST(FramePacer, TheProductionClockIsMonotonicAndBoundsTheSleep) {
