@@ -22,16 +22,19 @@ using namespace gl;
 namespace {
 
 // The stages of the one-draw-per-command programs with `mCoodinate` an
-// attribute instead of a uniform.
+// attribute instead of a uniform, and the colour a vertex attribute held
+// constant for each draw (glVertexAttrib4fv). The product is the same, but
+// llvmpipe rasterises a picture times an interpolated colour about a fifth
+// faster than a picture times a uniform.
 const char kSolidBatchVertex[] =
     "attribute vec4 vPosition;\n"
     "attribute mat4 mCoodinate;\n"
-    "uniform vec4 vDrawColor;\n"
+    "attribute vec4 vTint;\n"
     "uniform mat4 mProjection;\n"
     "varying vec4 draw_color;\n"
     "void main() {\n"
     "  gl_Position = mProjection * mCoodinate * vPosition;\n"
-    "  draw_color = vDrawColor;\n"
+    "  draw_color = vTint;\n"
     "}\n";
 
 const char kSolidBatchFragment[] =
@@ -45,20 +48,23 @@ const char kTexturedBatchVertex[] =
     "attribute vec4 vPosition;\n"
     "attribute vec2 vTexCoord;\n"
     "attribute mat4 mCoodinate;\n"
+    "attribute vec4 vTint;\n"
     "uniform mat4 mProjection;\n"
     "varying vec2 uv;\n"
+    "varying vec4 tint;\n"
     "void main() {\n"
     "  gl_Position = mProjection * mCoodinate * vPosition;\n"
     "  uv = vTexCoord;\n"
+    "  tint = vTint;\n"
     "}\n";
 
 const char kTexturedBatchFragment[] =
     "precision mediump float;\n"
     "uniform sampler2D tex;\n"
-    "uniform vec4 vColor;\n"
     "varying vec2 uv;\n"
+    "varying vec4 tint;\n"
     "void main() {\n"
-    "  gl_FragColor = texture2D(tex, uv) * vColor;\n"
+    "  gl_FragColor = texture2D(tex, uv) * tint;\n"
     "}\n";
 
 const char kMaskedBatchVertex[] =
@@ -66,24 +72,27 @@ const char kMaskedBatchVertex[] =
     "attribute vec2 vTexCoord;\n"
     "attribute vec2 vMaskCoord;\n"
     "attribute mat4 mCoodinate;\n"
+    "attribute vec4 vTint;\n"
     "uniform mat4 mProjection;\n"
     "varying vec2 uv;\n"
     "varying vec2 mask_uv;\n"
+    "varying vec4 tint;\n"
     "void main() {\n"
     "  gl_Position = mProjection * mCoodinate * vPosition;\n"
     "  uv = vTexCoord;\n"
     "  mask_uv = vMaskCoord;\n"
+    "  tint = vTint;\n"
     "}\n";
 
 const char kMaskedBatchFragment[] =
     "precision mediump float;\n"
     "uniform sampler2D tex;\n"
     "uniform sampler2D mask;\n"
-    "uniform vec4 vColor;\n"
     "varying vec2 uv;\n"
     "varying vec2 mask_uv;\n"
+    "varying vec4 tint;\n"
     "void main() {\n"
-    "  gl_FragColor = texture2D(tex, uv) * texture2D(mask, mask_uv).r * vColor;\n"
+    "  gl_FragColor = texture2D(tex, uv) * texture2D(mask, mask_uv).r * tint;\n"
     "}\n";
 
 enum Kind : int { kSolid = 0, kTextured = 1, kMasked = 2, kNone = 3 };
@@ -132,8 +141,9 @@ struct KnownState {
     uint32_t arrays = 0;  // enabled attribute arrays, by location
     bool pointers = false;
     bool projection[3] = {false, false, false};
-    bool colorSet[3] = {false, false, false};
-    float color[3][4];
+    // The constant colour attribute is context state, shared by the programs.
+    bool colorSet = false;
+    float color[4];
 
     void useProgram(GLuint p) {
         if (program == p) return;
@@ -234,7 +244,6 @@ void GraphicsOpenGL::buildBatchPrograms() {
         b = BatchProgram{};
         b.program = int32_t(p);
         if (!p) continue;
-        b.color = glGetUniformLocation(p, k == kSolid ? "vDrawColor" : "vColor");
         b.mProjection = glGetUniformLocation(p, "mProjection");
         // The samplers' units never change: set once.
         glUseProgram(p);
@@ -307,10 +316,10 @@ int GraphicsOpenGL::executeBatched(CommandCursor* cursor) {
             glUniformMatrix4fv(bp.mProjection, 1, GL_FALSE, proj);
             gl.projection[key.kind] = true;
         }
-        if (!gl.colorSet[key.kind] || std::memcmp(gl.color[key.kind], key.color, sizeof(key.color)) != 0) {
-            glUniform4fv(bp.color, 1, key.color);
-            std::memcpy(gl.color[key.kind], key.color, sizeof(key.color));
-            gl.colorSet[key.kind] = true;
+        if (!gl.colorSet || std::memcmp(gl.color, key.color, sizeof(key.color)) != 0) {
+            glVertexAttrib4fv(GraphicsOpenGL::kBatchColor, key.color);
+            std::memcpy(gl.color, key.color, sizeof(key.color));
+            gl.colorSet = true;
         }
         if (!gl.pointers) {
             setPointers(vertices);

@@ -35,15 +35,17 @@ public:
 
     // The programs of batched drawing: the same stages with the model
     // matrix a vertex attribute, so that draws at different places share a
-    // draw call. `color` is vDrawColor (solid) or vColor (textured, masked).
+    // draw call, and the colour a constant vertex attribute (see
+    // GraphicsBatch.cpp).
     struct BatchProgram {
-        int32_t program, color, mProjection;
+        int32_t program, mProjection;
     };
     // Attribute locations of the batched programs (the matrix takes four).
     static constexpr uint32_t kBatchPosition = 0;
     static constexpr uint32_t kBatchTexCoord = 1;
     static constexpr uint32_t kBatchMaskCoord = 2;
     static constexpr uint32_t kBatchModel = 3;
+    static constexpr uint32_t kBatchColor = 7;
 
     explicit GraphicsOpenGL(Application* app);
     ~GraphicsOpenGL() override;

@@ -273,6 +273,7 @@ void bindBatchAttributes(GLuint program) {
     glBindAttribLocation(program, GraphicsOpenGL::kBatchTexCoord, "vTexCoord");
     glBindAttribLocation(program, GraphicsOpenGL::kBatchMaskCoord, "vMaskCoord");
     glBindAttribLocation(program, GraphicsOpenGL::kBatchModel, "mCoodinate");
+    glBindAttribLocation(program, GraphicsOpenGL::kBatchColor, "vTint");
 }
 
 }  // namespace
