@@ -108,10 +108,14 @@ void Texture::update(const void* src) {
     const int32_t rw = region->requestedWidth;
     const int32_t rh = region->requestedHeight;
     const size_t rowBytes = size_t(rw) * 4;
+    uint8_t alphas = 0xFF;
     for (int32_t r = 0; r < rh; ++r) {
         size_t at = (size_t(region->y + r) * size_t(p->width) + size_t(region->x)) * 4;
-        std::memcpy(p->pixels + at, in + size_t(r) * rowBytes, rowBytes);
+        const uint8_t* row = in + size_t(r) * rowBytes;
+        std::memcpy(p->pixels + at, row, rowBytes);
+        for (size_t a = 3; a < rowBytes; a += 4) alphas &= row[a];
     }
+    opaque = alphas == 0xFF;
     p->uploadRegion(region->x, region->y, rw, rh, in);
 }
 

@@ -104,6 +104,9 @@ public:
     PackerNode* region;
     int32_t width;
     int32_t height;
+    // Every texel of the latest update has alpha 255: drawn untinted, the
+    // texture hides whatever is under it.
+    bool opaque = false;
 };
 
 }  // namespace KelpaEngine

@@ -232,6 +232,36 @@ void setPointers(const BatchVertex* v) {
     }
 }
 
+// The position of the layer's last picture that hides the whole drawing
+// area: an opaque texture, untinted, unclipped, covering the virtual
+// screen. Nothing drawn before it in the layer can show; -1 when there is
+// none.
+int32_t lastCover(const CommandBuffer* buffer, int32_t from, float vw, float vh) {
+    int32_t cover = -1;
+    float originX = 0.0f, originY = 0.0f, alpha = 1.0f;
+    for (int32_t pos = from; pos >= 0 && pos < buffer->used;) {
+        uint8_t* command = buffer->storage + pos;
+        const uint32_t op = commandOpcode(command);
+        if (op == OpSetClip) return cover;  // what follows is drawn through the clip
+        if (op == OpSetOrigin) {
+            originX = commandPayload<OriginPayload>(command)->x;
+            originY = commandPayload<OriginPayload>(command)->y;
+        } else if (op == OpSetAlpha) {
+            alpha = commandPayload<AlphaPayload>(command)->alpha;
+        } else if (op == OpDrawImage && alpha == 1.0f) {
+            auto* p = commandPayload<DrawImagePayload>(command);
+            const Texture* t = p->image ? p->image->getTexture() : nullptr;
+            const float left = originX + float(p->dx), top = originY + float(p->dy);
+            if (t && t->opaque && left <= 0.0f && top <= 0.0f && left + float(p->dw) >= vw &&
+                top + float(p->dh) >= vh) {
+                cover = pos;
+            }
+        }
+        pos += commandStep(op);
+    }
+    return cover;
+}
+
 }  // namespace
 
 void GraphicsOpenGL::buildBatchPrograms() {
@@ -403,10 +433,24 @@ int GraphicsOpenGL::executeBatched(CommandCursor* cursor) {
         ++drawCalls_;
     };
 
+    // Draws under a picture that covers everything are skipped; the state
+    // they leave is still followed. (Not under a turned screen: the cover
+    // test is in unturned coordinates.)
+    const int32_t cover = rotation() == 0.0f ? lastCover(buffer, cursor->position, vw, vh) : -1;
+    auto isDraw = [](uint32_t op) {
+        return op == OpDrawMasked || op == OpDrawImage || op == OpDrawShape || op == OpDrawLine ||
+               op == OpDrawRect || op == OpDrawSprite || op == OpDrawRotatedShape || op == OpFillRect ||
+               op == OpFillTriangle;
+    };
+
     int32_t pos = cursor->position;
     while (pos >= 0 && pos < buffer->used) {
         uint8_t* command = buffer->storage + pos;
         uint32_t op = commandOpcode(command);
+        if (pos < cover && isDraw(op)) {
+            pos += commandStep(op);
+            continue;
+        }
         switch (op) {
             case OpSetColor: {
                 auto* p = commandPayload<ColorPayload>(command);

@@ -291,6 +291,82 @@ TEST_P(BatchTest, ARunOfSpritesFromOnePageIsOneDrawCall) {
     }
 }
 
+TEST_P(BatchTest, DrawsUnderAPictureThatCoversTheScreenAreSkipped) {
+    Graphics* g = graphics.get();
+    const int32_t vw = g->getVirtualWidth(), vh = g->getVirtualHeight();
+    RefPtr<Image> a = patterned(g, 64, 64, 11);
+    RefPtr<Image> b = patterned(g, 256, 200, 12);
+    RefPtr<Image> clear = patterned(g, 300, 300, 13);
+    // Every texel opaque, but still detailed.
+    std::vector<uint8_t> px(256 * 256 * 4);
+    for (size_t i = 0; i < px.size(); ++i) px[i] = (i % 4 == 3) ? 255 : uint8_t(i * 2654435761u >> 24);
+    RefPtr<Texture> t = Texture::create(g, 256, 256);
+    ASSERT_TRUE(t);
+    t->update(px.data());
+    RefPtr<Image> opaque = Image::fromTexture(t);
+    ASSERT_TRUE(t->opaque);
+    ASSERT_FALSE(clear->getTexture()->opaque);
+
+    // Three batches before the candidate (a fill and two pages), the
+    // candidate on a page of its own, one batch after it.
+    struct Case {
+        const char* what;
+        void (*cover)(Graphics*, Image* opaque, Image* clear, int32_t vw, int32_t vh);
+        uint64_t calls;
+    };
+    const Case cases[] = {
+        {"an opaque picture over the screen",
+         [](Graphics* g, Image* o, Image*, int32_t w, int32_t h) { g->drawImageSized(-3, 0, w + 3, h + 2, o); }, 2},
+        {"the last of two covers",
+         [](Graphics* g, Image* o, Image*, int32_t w, int32_t h) {
+             g->drawImageSized(0, 0, w, h, o);
+             g->fillRect(10, 10, 50, 50);
+             g->drawImageSized(0, 0, w, h, o);
+         }, 2},
+        {"one unit short of the right edge",
+         [](Graphics* g, Image* o, Image*, int32_t w, int32_t h) { g->drawImageSized(0, 0, w - 1, h, o); }, 5},
+        {"moved by the origin",
+         [](Graphics* g, Image* o, Image*, int32_t w, int32_t h) {
+             g->setOrigin(0, 1, 0);
+             g->drawImageSized(0, 0, w, h, o);
+         }, 5},
+        {"at less than full alpha",
+         [](Graphics* g, Image* o, Image*, int32_t w, int32_t h) {
+             g->setAlpha(0.99f);
+             g->drawImageSized(0, 0, w, h, o);
+         }, 5},
+        {"with see-through texels",
+         [](Graphics* g, Image*, Image* c, int32_t w, int32_t h) { g->drawImageSized(0, 0, w, h, c); }, 5},
+        {"through a clip",
+         [](Graphics* g, Image* o, Image*, int32_t w, int32_t h) {
+             g->setClip(0, 0, w, h);
+             g->drawImageSized(0, 0, w, h, o);
+         }, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> frames[2];
+        uint64_t calls[2] = {0, 0};
+        for (bool batched : {false, true}) {
+            imp->setBatching(batched);
+            g->setColor(0.9f, 0.2f, 0.1f, 0.7f);
+            g->fillRect(5, 5, 300, 400);
+            g->drawImage(20, 30, a);
+            g->drawImage(100, 200, b);
+            c.cover(g, opaque.get(), clear.get(), vw, vh);
+            g->drawImage(40, 60, a);
+            g->setAlpha(1.0f);
+            g->setOrigin(0, 0, 0);
+            const uint64_t before = imp->drawCallCount();
+            g->present();
+            calls[batched] = imp->drawCallCount() - before;
+            ASSERT_TRUE(capture.latest(&frames[batched], nullptr, nullptr));
+        }
+        EXPECT_EQ(c.calls, calls[1]);
+        EXPECT_TRUE(frames[0] == frames[1]) << "the skipped draws showed";
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Screens, BatchTest, ::testing::Values("375x667@2", "768x1024@2"), [](const auto& info) {
     std::string n = info.param;
     for (char& c : n) {
