@@ -1,15 +1,19 @@
 // The peers of bench_frame, drawing the same recorded command stream from
 // the same page pixels into a 750 x 1334 framebuffer and reading it back:
 //   sdl   SDL2's GLES2 renderer on its offscreen video driver, one
-//         SDL_RenderCopyEx per sprite;
-//   floor bare GLES2 on an SDL offscreen window: clear, the sprites turned
-//         on the CPU into one vertex array, one draw call, read-back.
+//         SDL_RenderCopyEx per picture, one SDL_RenderFillRect per fill;
+//   floor bare GLES2 on an SDL offscreen window: clear, the pictures turned
+//         on the CPU into one vertex array, one draw call per run of one
+//         page (or of fills), read-back.
 // The engine records each frame (untimed here: the peers' figure is what
-// they do with the commands). Bench only: the engine never links SDL.
+// they do with the commands, and the pictures the game adds to its pages
+// while it plays, which they send again). Bench only: the engine never
+// links SDL.
 #include <GLES2/gl2.h>
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <cmath>
@@ -18,7 +22,7 @@
 #include <map>
 #include <vector>
 
-#include "bench/scene.h"
+#include "bench/cases.h"
 #include "engine/CommandBuffer.h"
 #include "engine/Image.h"
 #include "engine/Sprite2D.h"
@@ -71,10 +75,66 @@ struct Recorder {
         scene = c.make(c.arg);
         return scene->setUp(app.get(), graphics.get(), why);
     }
+    // One frame of the scene, recorded; counts its drawing commands and
+    // finds the pictures the game has put into its pages since the peer
+    // last sent them (the game's texts), for the peer to send again.
     void frame() {
+        scene->input();
         scene->update();
         scene->record(graphics.get());
+        uploads.clear();
+        eachCommand([&](uint8_t* command) {
+            uint32_t op = commandOpcode(command);
+            commands += op == OpDrawImage || op == OpDrawSprite || op == OpFillRect ? 1 : 0;
+            if (op == OpDrawImage) changed(commandPayload<DrawImagePayload>(command)->image->getTexture());
+            if (op == OpDrawSprite) changed(commandPayload<DrawSpritePayload>(command)->sprite->image->getTexture());
+        });
+        items += scene->items();
     }
+
+    // A region whose pixels differ from what was sent: a new upload.
+    void changed(const Texture* t) {
+        const TextureHandle* page = t->getPage();
+        const size_t pageRow = size_t(page->getWidth()) * 4;
+        std::vector<uint8_t>& copy = sent[page];
+        if (copy.size() != pageRow * size_t(page->getHeight())) {
+            // First use: the peer makes the texture from the whole page.
+            copy.assign(page->getPixels(), page->getPixels() + pageRow * size_t(page->getHeight()));
+            return;
+        }
+        const size_t at = size_t(t->regionY()) * pageRow + size_t(t->regionX()) * 4;
+        const size_t rowBytes = size_t(t->getWidth()) * 4;
+        bool same = true;
+        for (int32_t r = 0; r < t->getHeight() && same; ++r) {
+            same = std::memcmp(copy.data() + at + size_t(r) * pageRow, page->getPixels() + at + size_t(r) * pageRow,
+                               rowBytes) == 0;
+        }
+        if (same) return;
+        Upload u{page, t->regionX(), t->regionY(), t->getWidth(), t->getHeight(), {}};
+        for (int32_t r = 0; r < t->getHeight(); ++r) {
+            const uint8_t* row = page->getPixels() + at + size_t(r) * pageRow;
+            std::memcpy(copy.data() + at + size_t(r) * pageRow, row, rowBytes);
+            u.pixels.insert(u.pixels.end(), row, row + rowBytes);
+        }
+        uploads.push_back(std::move(u));
+    }
+    struct Upload {
+        const TextureHandle* page;
+        int32_t x, y, w, h;
+        std::vector<uint8_t> pixels;
+    };
+    std::vector<Upload> uploads;  // this frame's
+    std::map<const TextureHandle*, std::vector<uint8_t>> sent;
+    // The counts over the timed frames, and why they were not the frames meant.
+    void report(benchmark::State& state) {
+        double n = double(state.iterations());
+        state.counters["cmds"] = double(commands) / n;
+        state.counters["items"] = items / n;
+        std::string trouble = scene->trouble();
+        if (!trouble.empty()) state.SkipWithError(trouble.c_str());
+    }
+    uint64_t commands = 0;
+    double items = 0;
     // Layers from the last to 0, as present runs them.
     template <class F>
     void eachCommand(F f) {
@@ -94,16 +154,22 @@ struct Recorder {
     }
 };
 
+// A drawn rectangle: a picture (turned, scaled, tinted) or, without a
+// page, a fill of the colour.
 struct SpriteQuad {
     TextureHandle* page;
     Texture* texture;
     float x, y, w, h, px, py, sx, sy, rotation;
+    float color[4];
 };
 
-// The draws of one frame in a form both peers take.
+// The draws of one frame in a form both peers take, as the executor reads
+// the commands: images and sprites tinted by the alpha, fills in the colour.
 template <class Out>
 void collect(Recorder& rec, Out out) {
     float ox = 0, oy = 0;
+    float alpha = 1.0f;
+    float shape[4] = {0, 0, 0, 1};
     rec.eachCommand([&](uint8_t* command) {
         switch (commandOpcode(command)) {
             case OpSetOrigin: {
@@ -112,18 +178,36 @@ void collect(Recorder& rec, Out out) {
                 oy = p->y;
                 break;
             }
+            case OpSetAlpha:
+                alpha = commandPayload<AlphaPayload>(command)->alpha;
+                break;
+            case OpSetColor: {
+                auto* p = commandPayload<ColorPayload>(command);
+                shape[0] = p->r;
+                shape[1] = p->g;
+                shape[2] = p->b;
+                shape[3] = p->a;
+                break;
+            }
             case OpDrawSprite: {
                 auto* p = commandPayload<DrawSpritePayload>(command);
                 Texture* t = p->sprite->image->getTexture();
                 out(SpriteQuad{t->getPage(), t, ox + float(p->x), oy + float(p->y), float(p->w), float(p->h),
-                               float(p->pivotX), float(p->pivotY), p->scaleX, p->scaleY, p->rotation});
+                               float(p->pivotX), float(p->pivotY), p->scaleX, p->scaleY, p->rotation,
+                               {1, 1, 1, alpha}});
                 break;
             }
             case OpDrawImage: {
                 auto* p = commandPayload<DrawImagePayload>(command);
                 Texture* t = p->image->getTexture();
                 out(SpriteQuad{t->getPage(), t, ox + float(p->dx), oy + float(p->dy), float(p->dw), float(p->dh), 0,
-                               0, 1, 1, 0});
+                               0, 1, 1, 0, {1, 1, 1, alpha}});
+                break;
+            }
+            case OpFillRect: {
+                auto* p = commandPayload<RectPayload>(command);
+                out(SpriteQuad{nullptr, nullptr, ox + float(p->x), oy + float(p->y), float(p->w), float(p->h), 0, 0, 1,
+                               1, 0, {shape[0], shape[1], shape[2], shape[3]}});
                 break;
             }
             default:
@@ -168,6 +252,7 @@ void runSdl(benchmark::State& state, const bench::SceneCase* c) {
     }
     const float scaleX = float(bench::kFrameWidth) / 540.0f, scaleY = float(bench::kFrameHeight) / 960.0f;
     SDL_RenderSetScale(w.renderer, scaleX, scaleY);
+    SDL_SetRenderDrawBlendMode(w.renderer, SDL_BLENDMODE_BLEND);
     auto finishGL = reinterpret_cast<void (*)()>(SDL_GL_GetProcAddress("glFinish"));
     // The same pages, uploaded from their RGBA copies.
     std::map<TextureHandle*, SDL_Texture*> pages;
@@ -187,15 +272,30 @@ void runSdl(benchmark::State& state, const bench::SceneCase* c) {
         rec.frame();
         double cpuStart = threadCpuUs();
         Clock::time_point start = Clock::now(), t = start;
+        for (const Recorder::Upload& u : rec.uploads) {
+            auto it = pages.find(const_cast<TextureHandle*>(u.page));
+            SDL_Rect r{u.x, u.y, u.w, u.h};
+            if (it != pages.end()) SDL_UpdateTexture(it->second, &r, u.pixels.data(), u.w * 4);
+        }
         SDL_SetRenderDrawColor(w.renderer, 0, 0, 0, 255);
         SDL_RenderClear(w.renderer);
         collect(rec, [&](const SpriteQuad& q) {
+            auto byte = [](float v) { return Uint8(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); };
+            if (!q.page) {
+                SDL_SetRenderDrawColor(w.renderer, byte(q.color[0]), byte(q.color[1]), byte(q.color[2]),
+                                       byte(q.color[3]));
+                SDL_FRect rect{q.x, q.y, q.w, q.h};
+                SDL_RenderFillRectF(w.renderer, &rect);
+                return;
+            }
+            SDL_Texture* texture = pageTexture(q.page);
+            SDL_SetTextureAlphaMod(texture, byte(q.color[3]));
             SDL_Rect src{q.texture->regionX(), q.texture->regionY(), q.texture->getWidth(), q.texture->getHeight()};
             float sw = std::fabs(q.sx), sh = std::fabs(q.sy);
             SDL_FRect dst{q.x + q.px - q.px * sw, q.y + q.py - q.py * sh, q.w * sw, q.h * sh};
             SDL_FPoint centre{q.px * sw, q.py * sh};
             int flip = (q.sx < 0 ? SDL_FLIP_HORIZONTAL : 0) | (q.sy < 0 ? SDL_FLIP_VERTICAL : 0);
-            SDL_RenderCopyExF(w.renderer, pageTexture(q.page), &src, &dst, double(q.rotation) * 180.0 / M_PI, &centre,
+            SDL_RenderCopyExF(w.renderer, texture, &src, &dst, double(q.rotation) * 180.0 / M_PI, &centre,
                               SDL_RendererFlip(flip));
         });
         SDL_RenderFlush(w.renderer);
@@ -214,26 +314,63 @@ void runSdl(benchmark::State& state, const bench::SceneCase* c) {
     };
     for (int i = 0; i < kWarmUpFrames; ++i) frame();
     execute = finish = readBack = cpu = 0;
+    rec.commands = 0;
+    rec.items = 0;
     for (auto _ : state) state.SetIterationTime(frame());
     for (auto& p : pages) SDL_DestroyTexture(p.second);
     report(state, execute, finish, readBack, cpu);
+    rec.report(state);
 }
 
+// The floor's two programs: pictures times a per-vertex colour, and fills.
 const char kFloorVertex[] =
     "attribute vec2 position;\n"
     "attribute vec2 texCoord;\n"
+    "attribute vec4 color;\n"
     "varying vec2 uv;\n"
+    "varying vec4 tint;\n"
     "void main() {\n"
     "  gl_Position = vec4(position, 0.0, 1.0);\n"
     "  uv = texCoord;\n"
+    "  tint = color;\n"
     "}\n";
 const char kFloorFragment[] =
     "precision mediump float;\n"
     "uniform sampler2D tex;\n"
     "varying vec2 uv;\n"
+    "varying vec4 tint;\n"
     "void main() {\n"
-    "  gl_FragColor = texture2D(tex, uv);\n"
+    "  gl_FragColor = texture2D(tex, uv) * tint;\n"
     "}\n";
+const char kFloorFillVertex[] =
+    "attribute vec2 position;\n"
+    "attribute vec4 color;\n"
+    "varying vec4 tint;\n"
+    "void main() {\n"
+    "  gl_Position = vec4(position, 0.0, 1.0);\n"
+    "  tint = color;\n"
+    "}\n";
+const char kFloorFillFragment[] =
+    "precision mediump float;\n"
+    "varying vec4 tint;\n"
+    "void main() {\n"
+    "  gl_FragColor = tint;\n"
+    "}\n";
+
+struct FloorProgram {
+    GLuint program = 0;
+    GLint position = -1, texCoord = -1, color = -1;
+};
+
+FloorProgram floorProgram(const char* vertex, const char* fragment) {
+    FloorProgram p;
+    p.program = iOS::GraphicsOpenGL::linkProgram(vertex, fragment);
+    if (!p.program) return p;
+    p.position = glGetAttribLocation(p.program, "position");
+    p.texCoord = glGetAttribLocation(p.program, "texCoord");
+    p.color = glGetAttribLocation(p.program, "color");
+    return p;
+}
 
 void runFloor(benchmark::State& state, const bench::SceneCase* c) {
     Recorder rec;
@@ -252,14 +389,14 @@ void runFloor(benchmark::State& state, const bench::SceneCase* c) {
         state.SkipWithError("no GLES2 context");
         return;
     }
-    GLuint program = iOS::GraphicsOpenGL::linkProgram(kFloorVertex, kFloorFragment);
-    if (!program) {
+    const FloorProgram pictures = floorProgram(kFloorVertex, kFloorFragment);
+    const FloorProgram fills = floorProgram(kFloorFillVertex, kFloorFillFragment);
+    if (!pictures.program || !fills.program) {
         state.SkipWithError("floor program");
         return;
     }
-    glUseProgram(program);
-    GLint position = glGetAttribLocation(program, "position");
-    GLint texCoord = glGetAttribLocation(program, "texCoord");
+    glUseProgram(pictures.program);
+    glUniform1i(glGetUniformLocation(pictures.program, "tex"), 0);
     glViewport(0, 0, bench::kFrameWidth, bench::kFrameHeight);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -281,19 +418,37 @@ void runFloor(benchmark::State& state, const bench::SceneCase* c) {
     };
     struct Vertex {
         float x, y, u, v;
+        float color[4];
     };
     std::vector<Vertex> vertices;
-    vertices.reserve(size_t(c->arg > 0 ? c->arg : 1) * 6);
+    vertices.reserve(size_t(c->arg > 0 && c->frames == 0 ? c->arg : 512) * 6);
     std::vector<uint8_t> pixels(size_t(bench::kFrameWidth) * bench::kFrameHeight * 4);
     std::vector<uint8_t> row(size_t(bench::kFrameWidth) * 4);
+    // Draws go out together until the page (or pictures and fills) change.
     TextureHandle* drawing = nullptr;
+    bool filling = false;
+    const FloorProgram* using_ = nullptr;
     auto draw = [&]() {
         if (vertices.empty()) return;
-        glBindTexture(GL_TEXTURE_2D, pageTexture(drawing));
-        glEnableVertexAttribArray(GLuint(position));
-        glEnableVertexAttribArray(GLuint(texCoord));
-        glVertexAttribPointer(GLuint(position), 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), &vertices[0].x);
-        glVertexAttribPointer(GLuint(texCoord), 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), &vertices[0].u);
+        const FloorProgram& p = filling ? fills : pictures;
+        if (using_ != &p) {
+            if (using_) {
+                glDisableVertexAttribArray(GLuint(using_->position));
+                glDisableVertexAttribArray(GLuint(using_->color));
+                if (using_->texCoord >= 0) glDisableVertexAttribArray(GLuint(using_->texCoord));
+            }
+            glUseProgram(p.program);
+            glEnableVertexAttribArray(GLuint(p.position));
+            glEnableVertexAttribArray(GLuint(p.color));
+            if (p.texCoord >= 0) glEnableVertexAttribArray(GLuint(p.texCoord));
+            using_ = &p;
+        }
+        if (!filling) glBindTexture(GL_TEXTURE_2D, pageTexture(drawing));
+        glVertexAttribPointer(GLuint(p.position), 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), &vertices[0].x);
+        glVertexAttribPointer(GLuint(p.color), 4, GL_FLOAT, GL_FALSE, sizeof(Vertex), vertices[0].color);
+        if (p.texCoord >= 0) {
+            glVertexAttribPointer(GLuint(p.texCoord), 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), &vertices[0].u);
+        }
         glDrawArrays(GL_TRIANGLES, 0, GLsizei(vertices.size()));
         vertices.clear();
     };
@@ -302,19 +457,31 @@ void runFloor(benchmark::State& state, const bench::SceneCase* c) {
         rec.frame();
         double cpuStart = threadCpuUs();
         Clock::time_point start = Clock::now(), t = start;
+        for (const Recorder::Upload& u : rec.uploads) {
+            auto it = pages.find(const_cast<TextureHandle*>(u.page));
+            if (it == pages.end()) continue;
+            glBindTexture(GL_TEXTURE_2D, it->second);
+            glTexSubImage2D(GL_TEXTURE_2D, 0, u.x, u.y, u.w, u.h, GL_RGBA, GL_UNSIGNED_BYTE, u.pixels.data());
+        }
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         collect(rec, [&](const SpriteQuad& q) {
-            if (q.page != drawing) {
+            const bool fill = q.page == nullptr;
+            if (fill != filling || (!fill && q.page != drawing)) {
                 draw();
-                drawing = q.page;
+                filling = fill;
+                if (!fill) drawing = q.page;
             }
             float c = std::cos(q.rotation), s = std::sin(q.rotation);
             float cx = q.x + q.px, cy = q.y + q.py;
-            float pw = float(q.page->getWidth()), ph = float(q.page->getHeight());
-            float uL = (float(q.texture->regionX()) + 0.5f) / pw, vT = (float(q.texture->regionY()) + 0.5f) / ph;
-            float uR = (float(q.texture->regionX() + q.texture->getWidth()) - 0.5f) / pw;
-            float vB = (float(q.texture->regionY() + q.texture->getHeight()) - 0.5f) / ph;
+            float uL = 0, vT = 0, uR = 0, vB = 0;
+            if (!fill) {
+                float pw = float(q.page->getWidth()), ph = float(q.page->getHeight());
+                uL = (float(q.texture->regionX()) + 0.5f) / pw;
+                vT = (float(q.texture->regionY()) + 0.5f) / ph;
+                uR = (float(q.texture->regionX() + q.texture->getWidth()) - 0.5f) / pw;
+                vB = (float(q.texture->regionY() + q.texture->getHeight()) - 0.5f) / ph;
+            }
             const float corners[4][4] = {{-q.px, -q.py, uL, vT},
                                          {q.w - q.px, -q.py, uR, vT},
                                          {-q.px, q.h - q.py, uL, vB},
@@ -323,7 +490,8 @@ void runFloor(benchmark::State& state, const bench::SceneCase* c) {
             for (int i = 0; i < 4; ++i) {
                 float lx = corners[i][0] * q.sx, ly = corners[i][1] * q.sy;
                 float vx = cx + c * lx - s * ly, vy = cy + s * lx + c * ly;
-                v[i] = Vertex{vx / 270.0f - 1.0f, 1.0f - vy / 480.0f, corners[i][2], corners[i][3]};
+                v[i] = Vertex{vx / 270.0f - 1.0f, 1.0f - vy / 480.0f, corners[i][2], corners[i][3],
+                              {q.color[0], q.color[1], q.color[2], q.color[3]}};
             }
             for (int i : {0, 1, 2, 2, 1, 3}) vertices.push_back(v[i]);
         });
@@ -346,10 +514,14 @@ void runFloor(benchmark::State& state, const bench::SceneCase* c) {
     };
     for (int i = 0; i < kWarmUpFrames; ++i) frame();
     execute = finish = readBack = cpu = 0;
+    rec.commands = 0;
+    rec.items = 0;
     for (auto _ : state) state.SetIterationTime(frame());
     for (auto& p : pages) glDeleteTextures(1, &p.second);
-    glDeleteProgram(program);
+    glDeleteProgram(pictures.program);
+    glDeleteProgram(fills.program);
     report(state, execute, finish, readBack, cpu);
+    rec.report(state);
 }
 
 }  // namespace
@@ -357,16 +529,21 @@ void runFloor(benchmark::State& state, const bench::SceneCase* c) {
 int main(int argc, char** argv) {
     setenv("EGL_PLATFORM", "surfaceless", 0);
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("ALSOFT_DRIVERS", "null", 0);
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengles2");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "1");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return 1;
     iOS::setAssetFolder(KELPA_SOURCE_DIR "/assets/Assets.bundle");
-    static const std::vector<bench::SceneCase> cases = bench::sceneCases();
+    static const std::vector<bench::SceneCase> cases = bench::benchCases();
     for (const bench::SceneCase& c : cases) {
-        benchmark::RegisterBenchmark(("sdl/" + c.name).c_str(), runSdl, &c)->UseManualTime()->Unit(
-            benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(("floor/" + c.name).c_str(), runFloor, &c)->UseManualTime()->Unit(
-            benchmark::kMicrosecond);
+        using Run = void (*)(benchmark::State&, const bench::SceneCase*);
+        const std::pair<std::string, Run> sides[] = {{"sdl/", runSdl}, {"floor/", runFloor}};
+        for (const auto& [side, run] : sides) {
+            auto* b = benchmark::RegisterBenchmark((side + c.name).c_str(), run, &c);
+            b->UseManualTime()->Unit(benchmark::kMicrosecond);
+            // A game case times its window's frames, the same in every run.
+            if (c.frames > 0) b->Iterations(c.frames);
+        }
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

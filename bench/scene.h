@@ -2,9 +2,9 @@
 // the same scene with the engine's pictures and record it with the engine's
 // recorder, so both draw the same command stream from the same pixels.
 //
-// A scene is one more entry in sceneCases(): a name, an argument and a
-// factory. A game frame plugs in the same way: its setUp builds the game's
-// scene from a fixed seed and plays its script up to the frame wanted,
+// A scene is one more entry in benchCases() (bench/cases.h): a name, an
+// argument and a factory. The game's frames (bench/game_scene.h) plug in
+// the same way: setUp plays from a fixed seed up to the frames wanted,
 // update() advances the game by one frame and record() draws it.
 #pragma once
 
@@ -27,10 +27,17 @@ public:
     virtual ~Scene() = default;
     // Builds what the frames draw; false (with a reason) when it cannot.
     virtual bool setUp(KelpaEngine::Application* app, KelpaEngine::Graphics* graphics, std::string* why) = 0;
+    // The input of the coming frame (not timed: a player's part).
+    virtual void input() {}
     // The game's own work for one frame (timed as "update").
     virtual void update() {}
     // Records one frame.
     virtual void record(KelpaEngine::Graphics* graphics) = 0;
+    // After the timed frames: why they were not the frames meant ("" when
+    // they were).
+    virtual std::string trouble() const { return ""; }
+    // Things moving in the frame, for the table (0: not counted).
+    virtual double items() const { return 0; }
 };
 
 // N rotated 64 x 64 sprites of four pictures sharing one page.
@@ -95,16 +102,8 @@ struct SceneCase {
     std::string name;  // as it shows in the table
     std::unique_ptr<Scene> (*make)(int arg);
     int arg;
+    int frames = 0;  // frames timed; 0 lets the benchmark library choose
 };
-
-inline std::vector<SceneCase> sceneCases() {
-    auto sprites = [](int n) -> std::unique_ptr<Scene> { return std::make_unique<SpritesScene>(n); };
-    return {
-        {"sprites/200", sprites, 200},
-        {"sprites/2000", sprites, 2000},
-        {"sprites/10000", sprites, 10000},
-    };
-}
 
 // Frame size of every bench: the 375 x 667-point phone at two pixels a point.
 constexpr int kFrameWidth = 750;

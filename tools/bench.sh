@@ -5,12 +5,17 @@
 # engine bench (bench_frame) and the peer bench (bench_peer: SDL2's GLES2
 # renderer and a bare GLES2 floor) alternately, ROUNDS times each, so that
 # load on the machine falls on both alike; every figure is the median of
-# its rounds. Then runs the game headless for PACING_SECONDS and prints the
-# mean frame period and its 99th percentile.
+# its rounds. The cases are scenes of N sprites and the game's own frames
+# (game/title, and main play's busiest: game/bonus, bonus time full of
+# coins, bills and jewels; game/dumbbells, every dumbbell slot of the chest
+# in the air), played from a fixed seed. Then runs the game headless for
+# PACING_SECONDS and prints the mean frame period and its 99th percentile.
 #
 # llvmpipe rasterises on the calling thread (LP_NUM_THREADS=0 unless set),
 # so each frame's thread CPU time holds all of its work: the ratios are
 # taken on it, as wall time on a shared machine follows the machine's load.
+# The pacing run leaves llvmpipe its own threads, as the game runs, unless
+# LP_NUM_THREADS is set.
 #
 #   tools/bench.sh                 everything
 #   ROUNDS=5 tools/bench.sh        more rounds
@@ -26,6 +31,7 @@ JOBS=${JOBS:-8}
 tree=build-release
 out=$tree/bench-results
 export EGL_PLATFORM=surfaceless SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=null
+pacing_threads=${LP_NUM_THREADS-}
 export LP_NUM_THREADS=${LP_NUM_THREADS:-0}
 
 cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -46,7 +52,7 @@ for round in $(seq 1 "$ROUNDS"); do
 done
 
 python3 - "$out" <<'EOF'
-import glob, json, statistics, sys
+import glob, json, re, statistics, sys
 from collections import defaultdict
 
 runs = defaultdict(lambda: defaultdict(list))  # case -> side -> [bench]
@@ -56,7 +62,7 @@ for path in sorted(glob.glob(sys.argv[1] + "/*.json")):
             print("skipped:", b["name"], b.get("error_message", ""), file=sys.stderr)
             continue
         side, case = b["name"].split("/", 1)
-        case = case.replace("/manual_time", "")
+        case = re.sub(r"/(manual_time|iterations:\d+)", "", case)
         runs[case][side].append(b)
 
 def med(bs, key):
@@ -69,7 +75,7 @@ def ms(bs):
 def cpu(bs):
     return med(bs, "cpu_us") / 1000.0
 
-cols = ["case", "engine cpu", "wall", "upd", "rec", "exec", "finish", "read", "allocs", "draws",
+cols = ["case", "engine cpu", "wall", "upd", "rec", "exec", "finish", "read", "allocs", "draws", "cmds", "items",
         "each cpu", "sdl cpu", "floor cpu", "eng/sdl", "eng/floor", "each/sdl", "wall eng/sdl"]
 rows = []
 for case in sorted(runs, key=lambda c: (c.split("/")[0], int(c.split("/")[1]) if c.split("/")[-1].isdigit() else 0)):
@@ -80,6 +86,7 @@ for case in sorted(runs, key=lambda c: (c.split("/")[0], int(c.split("/")[1]) if
                  f"{med(e, 'update_us')/1000:.2f}", f"{med(e, 'record_us')/1000:.2f}",
                  f"{med(e, 'execute_us')/1000:.2f}", f"{med(e, 'finish_us')/1000:.2f}",
                  f"{med(e, 'readback_us')/1000:.2f}", f"{med(e, 'allocs'):.1f}", f"{med(e, 'draws'):.0f}",
+                 f"{med(sdl, 'cmds'):.0f}", f"{med(e, 'items'):.0f}",
                  f"{eachc:.2f}", f"{sc:.2f}", f"{fc:.2f}",
                  f"{ec/sc:.2f}", f"{ec/fc:.2f}", f"{eachc/sc:.2f}", f"{ms(e)/ms(sdl):.2f}"])
 widths = [max(len(str(x)) for x in col) for col in zip(cols, *rows)]
@@ -89,11 +96,16 @@ print(f"\nmedians of {len(glob.glob(sys.argv[1] + '/bench_frame-*.json'))} alter
       "cpu = thread CPU time, wall and its phases = elapsed time;\n"
       "engine = update + record + execute + glFinish + read-back (batched), each = the same, one draw per command;\n"
       "sdl, floor = drawing the recorded commands + glFinish + read-back; "
-      "allocs = engine heap allocations per frame")
+      "allocs = engine heap allocations per frame;\n"
+      "draws = the engine's GL draw calls, cmds = drawing commands recorded, items = things thrown in the air")
 EOF
 
 if [ "$PACING_SECONDS" != 0 ]; then
-  echo "pacing: ${PACING_SECONDS} s headless" >&2
-  LIBGL_ALWAYS_SOFTWARE=1 timeout $((PACING_SECONDS + 60)) "$tree/host/mekko" --headless \
-    --frames 1000000000 --timeout "$PACING_SECONDS" --pacing | grep -E "pacing|frames presented" || true
+  echo "pacing: ${PACING_SECONDS} s headless (LP_NUM_THREADS=${pacing_threads:-llvmpipe default})" >&2
+  (
+    if [ -n "$pacing_threads" ]; then export LP_NUM_THREADS=$pacing_threads; else unset LP_NUM_THREADS; fi
+    LIBGL_ALWAYS_SOFTWARE=1 timeout $((PACING_SECONDS * 2 + 60)) "$tree/host/mekko" --headless \
+      --frames $((PACING_SECONDS * 60)) --timeout $((PACING_SECONDS * 2)) --pacing |
+      grep -E "pacing|frames presented" || true
+  )
 fi
