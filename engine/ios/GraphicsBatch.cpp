@@ -67,6 +67,28 @@ const char kTexturedBatchFragment[] =
     "  gl_FragColor = texture2D(tex, uv) * tint;\n"
     "}\n";
 
+// An untinted picture (the colour white, the common case) is drawn by a
+// program without the product: llvmpipe fills it about a sixth faster, and
+// times 1.0 changes no value.
+const char kPlainBatchVertex[] =
+    "attribute vec4 vPosition;\n"
+    "attribute vec2 vTexCoord;\n"
+    "attribute mat4 mCoodinate;\n"
+    "uniform mat4 mProjection;\n"
+    "varying vec2 uv;\n"
+    "void main() {\n"
+    "  gl_Position = mProjection * mCoodinate * vPosition;\n"
+    "  uv = vTexCoord;\n"
+    "}\n";
+
+const char kPlainBatchFragment[] =
+    "precision mediump float;\n"
+    "uniform sampler2D tex;\n"
+    "varying vec2 uv;\n"
+    "void main() {\n"
+    "  gl_FragColor = texture2D(tex, uv);\n"
+    "}\n";
+
 const char kMaskedBatchVertex[] =
     "attribute vec4 vPosition;\n"
     "attribute vec2 vTexCoord;\n"
@@ -95,7 +117,7 @@ const char kMaskedBatchFragment[] =
     "  gl_FragColor = texture2D(tex, uv) * texture2D(mask, mask_uv).r * tint;\n"
     "}\n";
 
-enum Kind : int { kSolid = 0, kTextured = 1, kMasked = 2, kNone = 3 };
+enum Kind : int { kSolid = 0, kTextured = 1, kMasked = 2, kPlain = 3, kNone = 4 };
 
 struct BatchVertex {
     float x, y;
@@ -140,7 +162,7 @@ struct KnownState {
     int filterCount = 0;
     uint32_t arrays = 0;  // enabled attribute arrays, by location
     bool pointers = false;
-    bool projection[3] = {false, false, false};
+    bool projection[GraphicsOpenGL::kBatchPrograms] = {};
     // The constant colour attribute is context state, shared by the programs.
     bool colorSet = false;
     float color[4];
@@ -214,6 +236,7 @@ uint32_t arraysFor(int kind) {
         case kSolid:
             return position | model;
         case kTextured:
+        case kPlain:
             return position | tex | model;
         case kMasked:
             return position | tex | mask | model;
@@ -265,10 +288,11 @@ int32_t lastCover(const CommandBuffer* buffer, int32_t from, float vw, float vh)
 }  // namespace
 
 void GraphicsOpenGL::buildBatchPrograms() {
-    const char* sources[3][2] = {{kSolidBatchVertex, kSolidBatchFragment},
-                                 {kTexturedBatchVertex, kTexturedBatchFragment},
-                                 {kMaskedBatchVertex, kMaskedBatchFragment}};
-    for (int k = 0; k < 3; ++k) {
+    const char* sources[kBatchPrograms][2] = {{kSolidBatchVertex, kSolidBatchFragment},
+                                              {kTexturedBatchVertex, kTexturedBatchFragment},
+                                              {kMaskedBatchVertex, kMaskedBatchFragment},
+                                              {kPlainBatchVertex, kPlainBatchFragment}};
+    for (int k = 0; k < kBatchPrograms; ++k) {
         GLuint p = linkBatchProgram(sources[k][0], sources[k][1]);
         BatchProgram& b = batchPrograms_[k];
         b = BatchProgram{};
@@ -346,7 +370,7 @@ int GraphicsOpenGL::executeBatched(CommandCursor* cursor) {
             glUniformMatrix4fv(bp.mProjection, 1, GL_FALSE, proj);
             gl.projection[key.kind] = true;
         }
-        if (!gl.colorSet || std::memcmp(gl.color, key.color, sizeof(key.color)) != 0) {
+        if (key.kind != kPlain && (!gl.colorSet || std::memcmp(gl.color, key.color, sizeof(key.color)) != 0)) {
             glVertexAttrib4fv(GraphicsOpenGL::kBatchColor, key.color);
             std::memcpy(gl.color, key.color, sizeof(key.color));
             gl.colorSet = true;
@@ -402,7 +426,8 @@ int GraphicsOpenGL::executeBatched(CommandCursor* cursor) {
     };
     auto texturedKey = [&](int kind, GLuint tex, GLuint mask) {
         Key k;
-        k.kind = kind;
+        const bool white = tint[0] == 1.0f && tint[1] == 1.0f && tint[2] == 1.0f && tint[3] == 1.0f;
+        k.kind = kind == kTextured && white ? kPlain : kind;
         k.tex = tex;
         k.mask = mask;
         k.linear = linear;

@@ -46,6 +46,8 @@ public:
     static constexpr uint32_t kBatchMaskCoord = 2;
     static constexpr uint32_t kBatchModel = 3;
     static constexpr uint32_t kBatchColor = 7;
+    // Solid, textured, masked, and textured without a tint.
+    static constexpr int kBatchPrograms = 4;
 
     explicit GraphicsOpenGL(Application* app);
     ~GraphicsOpenGL() override;
@@ -116,7 +118,7 @@ protected:
     TexturedProgram textured_{};
     MaskedProgram masked_{};
     // Solid, textured, masked.
-    BatchProgram batchPrograms_[3]{};
+    BatchProgram batchPrograms_[kBatchPrograms]{};
     // Vertices and indices of the batch being gathered, allocated once.
     void* batchVertices_ = nullptr;
     uint16_t* batchIndices_ = nullptr;
