@@ -137,6 +137,11 @@ struct Key {
     GLuint mask = 0;
     bool linear = true;
     float color[4] = {0, 0, 0, 0};
+    // Opaque pictures, untinted: drawn without blending, which comes to the
+    // same bytes (alpha 1 keeps nothing of what is under them) and spares
+    // llvmpipe reading the framebuffer. Not part of the batch's identity:
+    // an opaque picture joins a blending batch, the reverse cannot be.
+    bool opaque = false;
 
     bool operator==(const Key& o) const {
         return kind == o.kind && tex == o.tex && mask == o.mask && linear == o.linear &&
@@ -171,6 +176,11 @@ struct KnownState {
         if (program == p) return;
         glUseProgram(p);
         program = p;
+    }
+    void setNoBlend() {
+        if (blend == 0) return;
+        glDisable(GL_BLEND);
+        blend = 0;
     }
     void setBlend() {
         if (blend != 1) {
@@ -361,7 +371,13 @@ int GraphicsOpenGL::executeBatched(CommandCursor* cursor) {
         }
         const BatchProgram& bp = batchPrograms_[key.kind];
         gl.useProgram(GLuint(bp.program));
-        if (key.kind != kSolid) gl.setBlend();
+        // Fills blend as the state stands, which the one-draw path leaves on
+        // after any picture: an opaque picture's "off" is not theirs to keep.
+        if (key.opaque) {
+            gl.setNoBlend();
+        } else if (key.kind != kSolid || gl.blend == 0) {
+            gl.setBlend();
+        }
         gl.setCull(false);
         if (key.kind == kMasked) gl.bindWithFilter(1, key.mask, key.linear);
         if (key.kind != kSolid) gl.bindWithFilter(0, key.tex, key.linear);
@@ -389,7 +405,8 @@ int GraphicsOpenGL::executeBatched(CommandCursor* cursor) {
     // Room for n more vertices in a batch of this key, flushing first when
     // the key differs or the batch is full; returns the first new vertex.
     auto reserve = [&](const Key& k, int32_t n, int32_t nIndices) -> BatchVertex* {
-        if (!(k == key) || vertexCount + n > kVertexCapacity || indexCount + nIndices > kIndexCapacity) {
+        const bool sameBatch = k == key && (k.opaque || !key.opaque);
+        if (!sameBatch || vertexCount + n > kVertexCapacity || indexCount + nIndices > kIndexCapacity) {
             flush();
             key = k;
         }
@@ -424,10 +441,11 @@ int GraphicsOpenGL::executeBatched(CommandCursor* cursor) {
         vertexCount += 4;
         indexCount += 6;
     };
-    auto texturedKey = [&](int kind, GLuint tex, GLuint mask) {
+    auto texturedKey = [&](int kind, GLuint tex, GLuint mask, const Texture* texture = nullptr) {
         Key k;
         const bool white = tint[0] == 1.0f && tint[1] == 1.0f && tint[2] == 1.0f && tint[3] == 1.0f;
         k.kind = kind == kTextured && white ? kPlain : kind;
+        k.opaque = k.kind == kPlain && texture && texture->opaque;
         k.tex = tex;
         k.mask = mask;
         k.linear = linear;
@@ -444,6 +462,7 @@ int GraphicsOpenGL::executeBatched(CommandCursor* cursor) {
     // the other path; its arrays use locations of their own.
     auto solidAlone = [&](GLenum mode, GLint size, const float* positions, GLsizei count, const float* model) {
         flush();
+        if (gl.blend == 0) gl.setBlend();
         gl.useProgram(GLuint(solid_.program));
         glUniform4fv(solid_.vDrawColor, 1, shape);
         glUniformMatrix4fv(solid_.mProjection, 1, GL_FALSE, proj);
@@ -528,10 +547,11 @@ int GraphicsOpenGL::executeBatched(CommandCursor* cursor) {
                 if (!name) break;
                 float w = float(p->dw), h = float(p->dh);
                 const float positions[8] = {0, 0, w, 0, 0, h, w, h};
-                TexCoords t = wholeTexture(p->image->getTexture());
+                const Texture* texture = p->image->getTexture();
+                TexCoords t = wholeTexture(texture);
                 float model[16];
                 translation(model, originX + float(p->dx), originY + float(p->dy));
-                addQuad(texturedKey(kTextured, name, 0), positions, &t, nullptr, model);
+                addQuad(texturedKey(kTextured, name, 0, texture), positions, &t, nullptr, model);
                 break;
             }
             case OpDrawSprite: {
@@ -548,8 +568,9 @@ int GraphicsOpenGL::executeBatched(CommandCursor* cursor) {
                 multiplyMatrix4(model, m, model);
                 scaling(m, p->scaleX, p->scaleY);
                 multiplyMatrix4(model, m, model);
-                TexCoords t = wholeTexture(sprite->image->getTexture());
-                addQuad(texturedKey(kTextured, name, 0), positions, &t, nullptr, model);
+                const Texture* texture = sprite->image->getTexture();
+                TexCoords t = wholeTexture(texture);
+                addQuad(texturedKey(kTextured, name, 0, texture), positions, &t, nullptr, model);
                 break;
             }
             case OpFillRect: {
@@ -627,6 +648,9 @@ int GraphicsOpenGL::executeBatched(CommandCursor* cursor) {
     }
     flush();
     gl.enableArrays(0);
+    // What follows (the next layer, the other path) finds blending as a
+    // picture leaves it.
+    if (gl.blend == 0) glEnable(GL_BLEND);
     cursor->position = pos;
     return 0;
 }

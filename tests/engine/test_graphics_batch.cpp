@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -291,20 +292,94 @@ TEST_P(BatchTest, ARunOfSpritesFromOnePageIsOneDrawCall) {
     }
 }
 
+// Every texel opaque, but still detailed.
+RefPtr<Image> opaquePicture(Graphics* g, int32_t w, int32_t h, uint32_t seed) {
+    std::vector<uint8_t> px(size_t(w) * size_t(h) * 4);
+    for (size_t i = 0; i < px.size(); ++i) px[i] = (i % 4 == 3) ? 255 : uint8_t((i + seed) * 2654435761u >> 24);
+    RefPtr<Texture> t = Texture::create(g, w, h);
+    if (!t) return nullptr;
+    t->update(px.data());
+    return Image::fromTexture(t);
+}
+
+TEST_P(BatchTest, OpaquePicturesGoWithoutBlendingToTheSameBytes) {
+    Graphics* g = graphics.get();
+    RefPtr<Image> see = patterned(g, 32, 32, 21);
+    RefPtr<Image> solid = opaquePicture(g, 32, 32, 22);
+    ASSERT_EQ(see->getTexture()->getPage(), solid->getTexture()->getPage());
+    ASSERT_TRUE(solid->getTexture()->opaque);
+    RefPtr<Sprite2D> turned = makeRef<Sprite2D>(200, 300, solid, 0x11u);
+    turned->rotation = 0.7f;
+    turned->scaleX = turned->scaleY = 3.3f;
+    struct Case {
+        const char* what;
+        void (*record)(Graphics*, Image* see, Image* solid, Sprite2D* turned);
+        uint64_t calls;
+    };
+    const Case cases[] = {
+        {"an opaque picture joins the see-through ones of its page",
+         [](Graphics* g, Image* see, Image* solid, Sprite2D* turned) {
+             g->drawImage(10, 10, see);
+             g->drawImageSized(20, 20, 300, 200, solid);
+             g->drawSprite(turned);
+         }, 1},
+        {"a see-through picture after opaque ones needs blending again",
+         [](Graphics* g, Image* see, Image* solid, Sprite2D* turned) {
+             g->drawImageSized(20, 20, 300, 200, solid);
+             g->drawSprite(turned);
+             g->drawImage(10, 10, see);
+         }, 2},
+        {"a fill after an opaque picture blends",
+         [](Graphics* g, Image*, Image* solid, Sprite2D*) {
+             g->drawImageSized(0, 0, 400, 500, solid);
+             g->setColor(0.2f, 0.9f, 0.4f, 0.5f);
+             g->fillRect(50, 50, 300, 300);
+             g->drawLine(0, 0, 500, 700);
+         }, 3},
+        {"and so does a fill that begins the layer after",
+         [](Graphics* g, Image*, Image* solid, Sprite2D*) {
+             g->setLayer(1);
+             g->drawImageSized(0, 0, 400, 500, solid);
+             g->setLayer(0);
+             g->setColor(0.9f, 0.1f, 0.4f, 0.5f);
+             g->fillRect(30, 30, 300, 300);
+         }, 2},
+        {"a tinted opaque picture blends",
+         [](Graphics* g, Image*, Image* solid, Sprite2D*) {
+             g->setAlpha(0.5f);
+             g->drawImageSized(20, 20, 300, 200, solid);
+             g->setAlpha(1.0f);
+         }, 1},
+    };
+    // Blending or not shows against the clear colour.
+    std::map<std::string, std::vector<std::vector<uint8_t>>> frames;
+    for (bool batched : {false, true}) {
+        imp->setBatching(batched);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            c.record(g, see.get(), solid.get(), turned.get());
+            const uint64_t before = imp->drawCallCount();
+            g->present();
+            if (batched) {
+                EXPECT_EQ(c.calls, imp->drawCallCount() - before);
+            }
+            std::vector<uint8_t> frame;
+            ASSERT_TRUE(capture.latest(&frame, nullptr, nullptr));
+            frames[c.what].push_back(frame);
+        }
+    }
+    for (const Case& c : cases) EXPECT_TRUE(frames[c.what][0] == frames[c.what][1]) << c.what;
+}
+
 TEST_P(BatchTest, DrawsUnderAPictureThatCoversTheScreenAreSkipped) {
     Graphics* g = graphics.get();
     const int32_t vw = g->getVirtualWidth(), vh = g->getVirtualHeight();
     RefPtr<Image> a = patterned(g, 64, 64, 11);
     RefPtr<Image> b = patterned(g, 256, 200, 12);
     RefPtr<Image> clear = patterned(g, 300, 300, 13);
-    // Every texel opaque, but still detailed.
-    std::vector<uint8_t> px(256 * 256 * 4);
-    for (size_t i = 0; i < px.size(); ++i) px[i] = (i % 4 == 3) ? 255 : uint8_t(i * 2654435761u >> 24);
-    RefPtr<Texture> t = Texture::create(g, 256, 256);
-    ASSERT_TRUE(t);
-    t->update(px.data());
-    RefPtr<Image> opaque = Image::fromTexture(t);
-    ASSERT_TRUE(t->opaque);
+    RefPtr<Image> opaque = opaquePicture(g, 256, 256, 0);
+    ASSERT_TRUE(opaque);
+    ASSERT_TRUE(opaque->getTexture()->opaque);
     ASSERT_FALSE(clear->getTexture()->opaque);
 
     // Three batches before the candidate (a fill and two pages), the
