@@ -278,7 +278,10 @@ void MekkoMain::writeResult(Application* app) {
     if (data) {
         moneyToWords(moneyDollars, &data->words[kWordLastHigh], &data->words[kWordLastLow]);
         data->words[kWordLastCents] = uint32_t(moneyCents);
-        saveGameData(data, app);
+        // Every frame of the end delay writes the same words; the file (a
+        // crash-safe save, flushed to disk) is written the first time only,
+        // or again should a save fail.
+        if (!resultSaved) resultSaved = saveGameData(data, app) == 1;
     }
     startEndDelay();
 }

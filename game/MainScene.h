@@ -121,6 +121,7 @@ public:
     int32_t spawnRow() const { return bonusTime ? kBonusRow : level; }
     bool ended() const { return hitByDumbbell || fellOffStage; }
 
+    bool resultSaved = false;  // the play's result is in the save file
     int32_t offset = 0;
     KelpaEngine::RefPtr<FallingCoin> coins[kCoinSlots];
     KelpaEngine::RefPtr<FallingDollar> dollars[kDollarSlots];

@@ -53,19 +53,19 @@ public:
     using Graphics::drawSpriteAt;
 
     int drawImage(int x, int y, Image* image) override {
-        log.push_back({"image", nameOf(image), x, y});
+        if (logging) log.push_back({"image", nameOf(image), x, y});
         return GraphicsImp::drawImage(x, y, image);
     }
     int drawImageScaled(int x, int y, Image* image) override {
-        log.push_back({"scaled", nameOf(image), x, y});
+        if (logging) log.push_back({"scaled", nameOf(image), x, y});
         return GraphicsImp::drawImageScaled(x, y, image);
     }
     int drawSpriteAt(int dx, int dy, Sprite2D* sprite) override {
-        if (sprite) log.push_back({"sprite", nameOf(sprite->image.get()), sprite->x + dx, sprite->y + dy});
+        if (sprite && logging) log.push_back({"sprite", nameOf(sprite->image.get()), sprite->x + dx, sprite->y + dy});
         return GraphicsImp::drawSpriteAt(dx, dy, sprite);
     }
     int fillRect(int x, int y, int w, int h) override {
-        log.push_back({"fill", "", x, y});
+        if (logging) log.push_back({"fill", "", x, y});
         return GraphicsImp::fillRect(x, y, w, h);
     }
 
@@ -80,6 +80,7 @@ public:
     bool drew(const std::string& image) const { return !callsOf(image).empty(); }
 
     std::vector<DrawCall> log;
+    bool logging = true;  // off: draws go through as they are, nothing kept
 
 private:
     static std::string nameOf(Image* image) { return image && image->getName() ? image->getName() : ""; }
