@@ -117,7 +117,10 @@ const char* hostUsage() {
            "                      (an event at MS on frame round(MS / 16) after the first) and alone\n"
            "                      pauses and resumes the game\n"
            "  --pacing            at the end, report the mean and 99th percentile of the frame periods\n"
-           "  --help              this text\n";
+           "  --help              this text\n"
+           "environment:\n"
+           "  ADKASA_SERVICE_ORIGIN  the ad service, http://127.0.0.1:PORT (tools/run-game.sh starts\n"
+           "                      a local one); unset, the ad views stay empty\n";
 }
 
 bool parseHostOptions(int argc, char** argv, HostOptions* options, std::string* error) {
