@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "adkasa_sdk_ios/AdkasaData.h"
 #include "platform/ns/NSURLConnection.h"
 #include "tests/support/main_loop.h"
 #include "tools/adservice/AdService.h"
@@ -47,6 +48,16 @@ TEST(AdService, ServesConfigurationsAndFailsOnRequest) {
     EXPECT_EQ(config["result"], "ok");
     EXPECT_EQ(config["settings"][0]["user_ad_id"], "interstitial-house-en");
     EXPECT_EQ(service.count("cdn"), 1);
+    // The interstitial's configuration parses whole and holds a no-ad slot;
+    // a banner's holds none.
+    for (const char* appId : {"3f9c1d20b7e4a85c6d0e2f35", "3f9c1d20b7e4a85c6d0e2f13"}) {
+        AdkasaData data;
+        ASSERT_TRUE(data.parseJsonData(service.configurationFor(appId))) << appId;
+        int noAd = 0;
+        for (auto& e : data.adList) noAd += e->adNetworkKey().value_or("") == "default";
+        EXPECT_EQ(noAd, std::string(appId).back() == '5' ? 1 : 0) << appId;
+        EXPECT_EQ(data.adList.size(), config["settings"].size() - (std::string(appId).back() == '5' ? 0 : 1)) << appId;
+    }
 
     struct Case {
         const char* fault;

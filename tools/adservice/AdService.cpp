@@ -194,6 +194,13 @@ std::string AdService::configurationFor(const std::string& appId) const {
                         {"weight", {{"ja", 1}, {"en", 1}}},
                         {"param", {{"site_id", 1234}, {"u", "GameFeatSample/1.0"}}},
                         {"html", base64("<div></div>")}});
+    if (pop) {
+        // The interstitial's way of saying "no ad this time".
+        settings.push_back({{"user_ad_id", kind + "-none"},
+                            {"adnetwork_key", "default"},
+                            {"weight", {{"ja", 1}, {"en", 1}}},
+                            {"html", base64("")}});
+    }
     json config = {{"result", "ok"},    {"device_id", "local-device-0001"},
                    {"bg_color", "1a3c78"}, {"cycle_time", 30},
                    {"ta_off", 0},         {"settings", settings}};
