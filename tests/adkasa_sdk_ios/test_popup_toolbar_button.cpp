@@ -23,23 +23,13 @@ using namespace KelpaPlatform;
 using testsupport::Canvas;
 using testsupport::near;
 using testsupport::Rgba;
+using testsupport::solidImage;
 
 namespace {
 
 const std::string kAssets = std::string(KELPA_SOURCE_DIR) + "/assets/Assets.bundle";
 
 UIColor rgb(int r, int g, int b, double a = 1) { return UIColor{r / 255.0, g / 255.0, b / 255.0, a}; }
-
-std::shared_ptr<UIImage> solidImage(int w, int h, const UIColor& c) {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    cairo_t* cr = cairo_create(s);
-    cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    auto image = UIImage::imageWithSurface(s);
-    cairo_surface_destroy(s);
-    return image;
-}
 
 // A flat white button without text or border, for probing one thing at a time.
 std::shared_ptr<ADKSGradientButton> plainButton(const CGRect& frame) {

@@ -25,23 +25,13 @@
 using namespace KelpaPlatform;
 using testsupport::Canvas;
 using testsupport::Rgba;
+using testsupport::solidImage;
 
 namespace {
 
 const std::string kAssets = std::string(KELPA_SOURCE_DIR) + "/assets/Assets.bundle";
 
 bool dark(const Rgba& p) { return p.a > 0 && p.r + p.g + p.b < 3 * 128; }
-
-std::shared_ptr<UIImage> solidImage(int w, int h, const UIColor& c) {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    cairo_t* cr = cairo_create(s);
-    cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    auto image = UIImage::imageWithSurface(s);
-    cairo_surface_destroy(s);
-    return image;
-}
 
 // ---- Fonts and text ----
 

@@ -10,9 +10,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "platform/ui/UIImage.h"
 #include "platform/ui/UIView.h"
 
 namespace testsupport {
@@ -24,6 +26,18 @@ struct Rgba {
 inline bool near(const Rgba& p, const Rgba& q, int tolerance) {
     return std::abs(p.r - q.r) <= tolerance && std::abs(p.g - q.g) <= tolerance && std::abs(p.b - q.b) <= tolerance &&
            std::abs(p.a - q.a) <= tolerance;
+}
+
+// An image of one colour.
+inline std::shared_ptr<KelpaPlatform::UIImage> solidImage(int w, int h, const KelpaPlatform::UIColor& c) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_t* cr = cairo_create(s);
+    cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    auto image = KelpaPlatform::UIImage::imageWithSurface(s);
+    cairo_surface_destroy(s);
+    return image;
 }
 
 inline Rgba rgba255(const KelpaPlatform::UIColor& c) {
