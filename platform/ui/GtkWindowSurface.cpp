@@ -5,6 +5,9 @@
 // window destroyed from outside (the X window gone) ends the application
 // like a close; both widgets stay referenced until the surface goes.
 #include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
 
 #include <cmath>
 #include <set>
@@ -45,6 +48,16 @@ public:
     }
 
     ~GtkWindowSurface() override {
+#ifdef GDK_WINDOWING_X11
+        if (clock_) {
+            g_signal_handlers_disconnect_matched(clock_, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
+                                                 reinterpret_cast<gpointer>(onBeforePaint), nullptr);
+            g_signal_handlers_disconnect_matched(clock_, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
+                                                 reinterpret_cast<gpointer>(onAfterPaint), nullptr);
+            if (painting_) onAfterPaint(clock_, gtk_widget_get_display(window_));
+            g_object_unref(clock_);
+        }
+#endif
         g_signal_handlers_disconnect_by_data(area_, this);
         g_signal_handlers_disconnect_by_data(window_, this);
         if (!destroyed_) gtk_widget_destroy(window_);
@@ -53,7 +66,22 @@ public:
     }
 
     void show() override {
-        if (!destroyed_) gtk_widget_show_all(window_);
+        if (destroyed_) return;
+        gtk_widget_show_all(window_);
+#ifdef GDK_WINDOWING_X11
+        // A window destroyed by another client (a window manager, xdotool)
+        // may have a paint's requests in flight; the server answers them
+        // with errors that GDK would end the program on before it sees the
+        // window gone. Errors of a paint are of no consequence: a paint
+        // whose window went paints nothing.
+        GdkDisplay* display = gtk_widget_get_display(window_);
+        GdkFrameClock* clock = gtk_widget_get_frame_clock(window_);
+        if (display && GDK_IS_X11_DISPLAY(display) && clock && !clock_) {
+            clock_ = GDK_FRAME_CLOCK(g_object_ref(clock));
+            g_signal_connect(clock_, "before-paint", G_CALLBACK(onBeforePaint), display);
+            g_signal_connect(clock_, "after-paint", G_CALLBACK(onAfterPaint), display);
+        }
+#endif
     }
     void setNeedsDisplay() override {
         if (!destroyed_) gtk_widget_queue_draw(area_);
@@ -61,6 +89,18 @@ public:
     void* nativeWindow() override { return destroyed_ ? nullptr : window_; }
 
 private:
+#ifdef GDK_WINDOWING_X11
+    static void onBeforePaint(GdkFrameClock*, gpointer display) {
+        gdk_x11_display_error_trap_push(GDK_DISPLAY(display));
+        painting_ = true;
+    }
+    static void onAfterPaint(GdkFrameClock*, gpointer display) {
+        if (!painting_) return;
+        painting_ = false;
+        gdk_x11_display_error_trap_pop_ignored(GDK_DISPLAY(display));
+    }
+#endif
+
     static gboolean onDraw(GtkWidget*, cairo_t* cr, gpointer data) {
         auto* self = static_cast<GtkWindowSurface*>(data);
         cairo_set_source_rgb(cr, 0, 0, 0);
@@ -151,6 +191,8 @@ private:
     GtkWidget* area_ = nullptr;
     bool mouseDown_ = false;
     bool destroyed_ = false;
+    GdkFrameClock* clock_ = nullptr;
+    static inline bool painting_ = false;  // a paint's error trap is pushed
 };
 
 }  // namespace
