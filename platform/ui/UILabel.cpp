@@ -65,6 +65,16 @@ int bottomOfLines(PangoLayout* l, int count) {
     return bottom;
 }
 
+PangoWrapMode wrapModeFor(NSLineBreakMode m) {
+    return m == NSLineBreakMode::ByCharWrapping ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR;
+}
+
+// One line that is clipped rather than wrapped or cut.
+bool clipsSingleLine(int lines, NSLineBreakMode m) {
+    return lines == 1 && !truncating(m) && m != NSLineBreakMode::ByWordWrapping &&
+           m != NSLineBreakMode::ByCharWrapping;
+}
+
 }  // namespace
 
 // Where the layout of layoutFor goes.
@@ -124,83 +134,115 @@ void UILabel::setShadowOffset(const CGSize& offset) {
     setNeedsDisplay();
 }
 
-PangoLayout* UILabel::layoutFor(PangoContext* ctx, const CGRect& rect, Placed* out) const {
-    const int maxLines = lines_;
+PangoLayout* UILabel::newLayout(PangoContext* ctx, double size) const {
+    PangoLayout* l = pango_layout_new(ctx);
+    PangoFontDescription* d = font_.fontWithSize(size).newPangoDescription();
+    pango_layout_set_font_description(l, d);
+    pango_font_description_free(d);
+    if (attributed_) {
+        pango_layout_set_markup(l, attributed_->markup().c_str(), -1);
+    } else {
+        std::string t = validText(text_);
+        pango_layout_set_text(l, t.c_str(), int(t.size()));
+    }
+    pango_layout_set_auto_dir(l, FALSE);
+    pango_layout_set_alignment(l, alignment_ == NSTextAlignment::Center  ? PANGO_ALIGN_CENTER
+                                  : alignment_ == NSTextAlignment::Right ? PANGO_ALIGN_RIGHT
+                                                                         : PANGO_ALIGN_LEFT);
+    return l;
+}
+
+// Whether the whole text fits at this size, neither cut nor clipped.
+bool UILabel::fitsAt(PangoContext* ctx, double size, const CGRect& rect) const {
     const int width = toPango(rect.size.width);
-    const int height = toPango(rect.size.height);
-    const PangoWrapMode wrap = lineBreak_ == NSLineBreakMode::ByCharWrapping ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR;
+    PangoLayout* l = newLayout(ctx, size);
+    PangoRectangle r;
+    bool ok;
+    if (lines_ == 1) {
+        pango_layout_get_extents(l, nullptr, &r);
+        ok = r.width <= width;
+    } else {
+        pango_layout_set_width(l, width);
+        pango_layout_set_wrap(l, wrapModeFor(lineBreak_));
+        pango_layout_get_extents(l, nullptr, &r);
+        int lines = pango_layout_get_line_count(l);
+        ok = r.width <= width && (lines_ == 0 || lines <= lines_) &&
+             (lines == 1 || r.height <= toPango(rect.size.height));
+    }
+    g_object_unref(l);
+    return ok;
+}
 
-    auto make = [&](double size) {
-        PangoLayout* l = pango_layout_new(ctx);
-        PangoFontDescription* d = font_.fontWithSize(size).newPangoDescription();
-        pango_layout_set_font_description(l, d);
-        pango_font_description_free(d);
-        if (attributed_) {
-            pango_layout_set_markup(l, attributed_->markup().c_str(), -1);
-        } else {
-            std::string t = validText(text_);
-            pango_layout_set_text(l, t.c_str(), int(t.size()));
-        }
-        pango_layout_set_auto_dir(l, FALSE);
-        pango_layout_set_alignment(l, alignment_ == NSTextAlignment::Center  ? PANGO_ALIGN_CENTER
-                                      : alignment_ == NSTextAlignment::Right ? PANGO_ALIGN_RIGHT
-                                                                             : PANGO_ALIGN_LEFT);
-        return l;
-    };
-    // Whether the whole text fits at this size, neither cut nor clipped.
-    auto fits = [&](double size) {
-        PangoLayout* l = make(size);
-        PangoRectangle r;
-        bool ok;
-        if (maxLines == 1) {
-            pango_layout_get_extents(l, nullptr, &r);
-            ok = r.width <= width;
-        } else {
-            pango_layout_set_width(l, width);
-            pango_layout_set_wrap(l, wrap);
-            pango_layout_get_extents(l, nullptr, &r);
-            int lines = pango_layout_get_line_count(l);
-            ok = r.width <= width && (maxLines == 0 || lines <= maxLines) && (lines == 1 || r.height <= height);
-        }
-        g_object_unref(l);
-        return ok;
-    };
-
+double UILabel::fittedFontSize(PangoContext* ctx, const CGRect& rect) const {
     double size = font_.pointSize();
-    if (minimumFontSize_ > 0 && minimumFontSize_ < size && !fits(size)) {
+    if (minimumFontSize_ > 0 && minimumFontSize_ < size && !fitsAt(ctx, size, rect)) {
         // The largest size that fits, to a tenth of a point; the minimum
         // when none does.
         double lo = minimumFontSize_, hi = size;
         while (hi - lo > 0.1) {
             double mid = (lo + hi) / 2;
-            if (fits(mid)) lo = mid; else hi = mid;
+            if (fitsAt(ctx, mid, rect)) lo = mid; else hi = mid;
         }
         size = lo;
     }
+    return size;
+}
 
-    PangoLayout* l = make(size);
-    const bool singleClip = maxLines == 1 && !truncating(lineBreak_) && lineBreak_ != NSLineBreakMode::ByWordWrapping &&
-                            lineBreak_ != NSLineBreakMode::ByCharWrapping;
-    int shownLines;
+// Sets the layout's wrapping, cutting and clipping for rect; returns the
+// number of lines shown.
+int UILabel::breakLines(PangoLayout* l, const CGRect& rect, Placed* out) const {
+    const int width = toPango(rect.size.width);
+    const int height = toPango(rect.size.height);
     if (truncating(lineBreak_)) {
         pango_layout_set_width(l, width);
-        pango_layout_set_wrap(l, wrap);
+        pango_layout_set_wrap(l, wrapModeFor(lineBreak_));
         pango_layout_set_ellipsize(l, ellipsizeFor(lineBreak_));
         // Pango keeps at least one line however low the height.
-        pango_layout_set_height(l, maxLines == 1 ? -1 : maxLines > 1 ? -maxLines : height);
-        shownLines = pango_layout_get_line_count(l);
-    } else if (singleClip) {
-        shownLines = pango_layout_get_line_count(l);
-        out->clipWidth = true;
-    } else {
-        pango_layout_set_width(l, width);
-        pango_layout_set_wrap(l, wrap);
-        const int all = pango_layout_get_line_count(l);
-        shownLines = maxLines > 0 ? std::min(all, maxLines) : all;
-        // The lines that the height holds, at least one.
-        while (shownLines > 1 && bottomOfLines(l, shownLines) > height) --shownLines;
-        out->clipHeight = shownLines < all;
+        pango_layout_set_height(l, lines_ == 1 ? -1 : lines_ > 1 ? -lines_ : height);
+        return pango_layout_get_line_count(l);
     }
+    if (clipsSingleLine(lines_, lineBreak_)) {
+        out->clipWidth = true;
+        return pango_layout_get_line_count(l);
+    }
+    pango_layout_set_width(l, width);
+    pango_layout_set_wrap(l, wrapModeFor(lineBreak_));
+    const int all = pango_layout_get_line_count(l);
+    int shown = lines_ > 0 ? std::min(all, lines_) : all;
+    // The lines that the height holds, at least one.
+    while (shown > 1 && bottomOfLines(l, shown) > height) --shown;
+    out->clipHeight = shown < all;
+    return shown;
+}
+
+namespace {
+
+// The characters of the first `lines` lines, "…" where Pango cut text.
+std::string shownTextOf(PangoLayout* l, int lines) {
+    std::string shown;
+    const char* chars = pango_layout_get_text(l);
+    for (int i = 0; i < lines; ++i) {
+        PangoLayoutLine* line = pango_layout_get_line_readonly(l, i);
+        if (!line) break;
+        if (i > 0) shown += '\n';
+        for (GSList* r = line->runs; r; r = r->next) {
+            auto* run = static_cast<PangoGlyphItem*>(r->data);
+            if (run->item->analysis.flags & PANGO_ANALYSIS_FLAG_IS_ELLIPSIS)
+                shown += "\u2026";
+            else
+                shown.append(chars + run->item->offset, size_t(run->item->length));
+        }
+    }
+    return shown;
+}
+
+}  // namespace
+
+PangoLayout* UILabel::layoutFor(PangoContext* ctx, const CGRect& rect, Placed* out) const {
+    const double size = fittedFontSize(ctx, rect);
+    PangoLayout* l = newLayout(ctx, size);
+    const bool singleClip = clipsSingleLine(lines_, lineBreak_);
+    const int shownLines = breakLines(l, rect, out);
 
     PangoRectangle logical;
     pango_layout_get_extents(l, nullptr, &logical);
@@ -210,20 +252,7 @@ PangoLayout* UILabel::layoutFor(PangoContext* ctx, const CGRect& rect, Placed* o
     info.lineCount = shownLines;
     info.truncated = pango_layout_is_ellipsized(l);
     info.size = CGSize{std::min(fromPango(logical.width), singleClip ? 1e9 : rect.size.width), shownHeight};
-    info.shownText.clear();
-    const char* chars = pango_layout_get_text(l);
-    for (int i = 0; i < shownLines; ++i) {
-        PangoLayoutLine* line = pango_layout_get_line_readonly(l, i);
-        if (!line) break;
-        if (i > 0) info.shownText += '\n';
-        for (GSList* r = line->runs; r; r = r->next) {
-            auto* run = static_cast<PangoGlyphItem*>(r->data);
-            if (run->item->analysis.flags & PANGO_ANALYSIS_FLAG_IS_ELLIPSIS)
-                info.shownText += "\u2026";
-            else
-                info.shownText.append(chars + run->item->offset, size_t(run->item->length));
-        }
-    }
+    info.shownText = shownTextOf(l, shownLines);
 
     out->y = rect.origin.y + (rect.size.height - shownHeight) / 2;
     out->x = rect.origin.x;

@@ -79,6 +79,10 @@ private:
     struct Placed;
     // The text laid out for rect (a new layout on ctx).
     PangoLayout* layoutFor(PangoContext* ctx, const CGRect& rect, Placed* out) const;
+    PangoLayout* newLayout(PangoContext* ctx, double size) const;
+    bool fitsAt(PangoContext* ctx, double size, const CGRect& rect) const;
+    double fittedFontSize(PangoContext* ctx, const CGRect& rect) const;
+    int breakLines(PangoLayout* l, const CGRect& rect, Placed* out) const;
 
     std::string text_;
     std::optional<NSAttributedString> attributed_;
