@@ -30,6 +30,16 @@ uint64_t nextOwnToken() {
 
 int32_t bump(int32_t n) { return n < INT32_MAX ? n + 1 : n; }
 
+// A number below total. Totals past 32 bits take a second draw for the
+// high word, so every ad of such a total stays reachable; smaller ones
+// take one draw as always.
+uint64_t drawBelow(uint64_t total) {
+    auto random = AdkasaEnvironment::shared().random();
+    if (total <= (uint64_t{1} << 32)) return random->next() % total;
+    uint64_t high = random->next();
+    return ((high << 32) | random->next()) % total;
+}
+
 }  // namespace
 
 AdkasaManager::AdkasaManager() : clock_(AdkasaEnvironment::shared().clock), ownToken_(nextOwnToken()) {}
@@ -315,7 +325,7 @@ int32_t AdkasaManager::nextAdIndex() {
         total += v;
     }
     if (total == 0) return -1;
-    uint64_t r = static_cast<uint64_t>(AdkasaEnvironment::shared().random()->next()) % total;
+    uint64_t r = drawBelow(total);
     uint64_t sum = 0;
     for (size_t i = 0; i < weights.size(); ++i) {
         sum += weights[i];

@@ -396,6 +396,35 @@ TEST(AdkasaManagerChoice, WeightedChoiceWithAFixedRandomSource) {
     EXPECT_EQ(m.nextAdIndex(), 0);
 }
 
+TEST(AdkasaManagerChoice, TotalsPastThirtyTwoBitsReachEveryAd) {
+    adtest::Environment env;
+    AdkasaManager m;
+    auto data = std::make_shared<AdkasaData>();
+    json settings = json::array();
+    for (int i = 0; i < 3; ++i) settings.push_back(ad("ad" + std::to_string(i), {{"en", 2147483647}}));
+    ASSERT_TRUE(data->parseJsonData(json{{"result", "ok"}, {"settings", settings}}.dump()));
+    m.setAdData(data);
+    // The total is 3 * (2^31 - 1); the draw is high word, then low word.
+    struct Pick {
+        uint32_t high, low;
+        int32_t index;
+    } picks[] = {
+        {0, 0, 0},
+        {0, 2147483646u, 0},
+        {0, 2147483647u, 1},
+        {0, 0xFFFFFFFFu, 2},
+        {1, 3, 2},            // 2^32 + 3: only the high word gets past the second ad
+        {1, 2147483644u, 2},  // the total less one
+        {1, 2147483645u, 0},  // the total itself comes round to the first
+        {2, 0, 1},            // 2^33 - total = 2^31 + 3
+    };
+    for (const auto& p : picks) {
+        env.random->values = {p.high, p.low};
+        EXPECT_EQ(m.nextAdIndex(), p.index) << p.high << ":" << p.low;
+        EXPECT_TRUE(env.random->values.empty()) << p.high << ":" << p.low;
+    }
+}
+
 TEST(AdkasaDataParse, FieldsAndTheirDefaults) {
     adtest::Environment env;
     struct Case {
