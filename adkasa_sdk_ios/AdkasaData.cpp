@@ -65,6 +65,29 @@ int32_t int32Of(const json& v) {
 
 json optionalText(const std::optional<std::string>& v) { return v ? json(*v) : json(nullptr); }
 
+// Builds the document as the library does, but stops at the first array or
+// object past the nesting bound instead of building millions of levels.
+class BoundedDom : public nlohmann::detail::json_sax_dom_parser<json> {
+public:
+    explicit BoundedDom(json& root) : json_sax_dom_parser(root, false) {}
+    bool start_object(std::size_t n) { return ++depth_ <= AdkasaData::kMaxNesting && json_sax_dom_parser::start_object(n); }
+    bool start_array(std::size_t n) { return ++depth_ <= AdkasaData::kMaxNesting && json_sax_dom_parser::start_array(n); }
+    bool end_object() { return --depth_, json_sax_dom_parser::end_object(); }
+    bool end_array() { return --depth_, json_sax_dom_parser::end_array(); }
+
+private:
+    int depth_ = 0;
+};
+
+// The document, or a discarded value when the text is no JSON or nests too
+// deep.
+json parseBounded(const std::string& bytes) {
+    json root;
+    BoundedDom sax(root);
+    if (!json::sax_parse(bytes, &sax)) return json(json::value_t::discarded);
+    return root;
+}
+
 }  // namespace
 
 std::shared_ptr<ADKSJSAdEntity> ADKSJSAdEntity::initWithObject(const json& object, std::string* errorDomain,
@@ -171,7 +194,8 @@ float AdkasaData::sanitizedCycleTime(std::optional<double> seconds) {
 }
 
 bool AdkasaData::parseJsonData(const std::string& bytes) {
-    json root = json::parse(bytes, nullptr, false);
+    if (bytes.size() > kMaxAnswerBytes) return false;
+    json root = parseBounded(bytes);
     if (root.is_discarded()) return false;
     return parseJsonObject(root);
 }
@@ -220,7 +244,7 @@ std::string AdkasaData::archive() const {
 }
 
 std::shared_ptr<AdkasaData> AdkasaData::unarchive(const std::string& bytes) {
-    json doc = json::parse(bytes, nullptr, false);
+    json doc = parseBounded(bytes);
     if (doc.is_discarded() || !doc.is_object()) return nullptr;
     auto format = doc.find("format");
     if (format == doc.end() || *format != kArchiveFormat) return nullptr;

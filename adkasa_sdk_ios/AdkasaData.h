@@ -3,6 +3,7 @@
 // back from the configuration cache file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -54,6 +55,10 @@ class AdkasaData {
 public:
     static constexpr float kDefaultCycleTime = 30.0f;
     static constexpr float kMinCycleTime = 1.0f;
+    // What an answer may be: a real configuration is a few kilobytes and
+    // four levels deep. Anything past these is refused whole.
+    static constexpr size_t kMaxAnswerBytes = 4u << 20;
+    static constexpr int kMaxNesting = 64;
 
     // deviceID comes from the saved device id.
     AdkasaData();

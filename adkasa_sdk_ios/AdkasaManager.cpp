@@ -222,8 +222,15 @@ void AdkasaManager::connectionDidReceiveResponse(NSURLConnection* c, int statusC
 
 void AdkasaManager::connectionDidReceiveData(NSURLConnection* c, const char* bytes, size_t n) {
     if (c != getAdConnection_.get()) return;
-    getAdReceivedData_.append(bytes, n);
     firstUrl_ = true;
+    if (n > AdkasaData::kMaxAnswerBytes - getAdReceivedData_.size()) {
+        // Too long to be a configuration: refused now, as it would be whole.
+        status_ |= kAdkasaStatusFinished;
+        dropConnection();
+        prepareHttpRetryTimer();
+        return;
+    }
+    getAdReceivedData_.append(bytes, n);
 }
 
 void AdkasaManager::connectionDidFinishLoading(NSURLConnection* c) {

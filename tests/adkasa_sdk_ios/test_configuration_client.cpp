@@ -2,6 +2,7 @@
 // The configuration client against the local ad service, with a driven
 // clock and a fake reachability.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,30 @@ std::string b64(const std::string& s) { return ADKSBase64Util::base64StringFromS
 
 json ad(const std::string& id, json weight, const std::string& html = "<p>ad</p>") {
     return {{"user_ad_id", id}, {"weight", weight}, {"html", b64(html)}};
+}
+
+// Arrays nested `depth` deep, as JSON text.
+std::string nested(size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); }
+
+// An answer with one whole ad and, beside it in "settings", arrays nested so
+// that the answer's deepest point is `depth` levels down.
+std::string answerNested(size_t depth) {
+    std::string whole = json{{"result", "ok"}, {"settings", json::array({ad("a", {{"en", 1}})})}}.dump();
+    whole.insert(whole.size() - 2, "," + nested(depth - 2));
+    return whole;
+}
+
+// A whole answer of exactly `bytes` bytes.
+std::string answerOfSize(size_t bytes) {
+    std::string whole = json{{"result", "ok"}, {"settings", json::array({ad("a", {{"en", 1}})})}, {"pad", ""}}.dump();
+    whole.insert(whole.find("\"pad\":\"") + 7, bytes - whole.size(), 'x');
+    return whole;
+}
+
+long peakKilobytes() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
 }
 
 // One view with its manager, counting the manager's notifications.
@@ -496,6 +521,42 @@ TEST(AdkasaDataParse, IncompleteAdsAreLeftOut) {
     EXPECT_FALSE(d.parseJsonData("\"ok\""));
 }
 
+TEST(AdkasaDataParse, NestingAndSizeAreBounded) {
+    adtest::Environment env;
+    const size_t depth = AdkasaData::kMaxNesting, size = AdkasaData::kMaxAnswerBytes;
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool accepted;
+    } cases[] = {
+        {"nested to the bound", answerNested(depth), true},
+        {"nested past the bound", answerNested(depth + 1), false},
+        {"of the bound's size", answerOfSize(size), true},
+        {"a byte over the size", answerOfSize(size + 1), false},
+    };
+    for (const auto& k : cases) {
+        AdkasaData d;
+        EXPECT_EQ(d.parseJsonData(k.bytes), k.accepted) << k.name;
+        EXPECT_EQ(d.adList.size(), k.accepted ? 1u : 0u) << k.name;
+    }
+    // Two million levels in under 4 MB are refused without building them.
+    std::string deep = answerNested(2000000);
+    ASSERT_LT(deep.size(), size);
+    long before = peakKilobytes();
+    AdkasaData d;
+    EXPECT_FALSE(d.parseJsonData(deep));
+    EXPECT_LT(peakKilobytes() - before, 32 * 1024);
+
+    // The cache is read with the same bound.
+    AdkasaData cached;
+    ASSERT_TRUE(cached.parseJsonData(answerNested(4)));
+    json archived = json::parse(cached.archive());
+    archived["root"]["adList"][0]["_weightList"]["ja"] = json::parse(nested(4));
+    EXPECT_TRUE(AdkasaData::unarchive(archived.dump()));
+    archived["root"]["adList"][0]["_weightList"]["ja"] = json::parse(nested(depth));
+    EXPECT_FALSE(AdkasaData::unarchive(archived.dump()));
+}
+
 TEST(AdkasaDataParse, SavedDeviceIdIsKept) {
     adtest::Environment env;
     std::string first = json{{"result", "ok"}, {"device_id", "dev-1"}}.dump();
@@ -562,5 +623,51 @@ TEST_F(ConfigurationClient, DamagedCacheFileFailsAndIsNotUsed) {
         EXPECT_FALSE(c.manager->nextAdEntity(&index));  // loads the cache on the spot
         EXPECT_EQ(c.failed, 1);
         EXPECT_FALSE(c.manager->isAdFetched());
+    }
+}
+
+TEST_F(ConfigurationClient, RefusedAnswersAreFailedFetchesAndTheCacheStaysInUse) {
+    Client c;
+    c.manager->updateAd();
+    ASSERT_TRUE(pumpUntil([&] { return c.done(); }));
+    ASSERT_EQ(c.fetched, 1);
+    auto inUse = c.manager->adData();
+    ASSERT_EQ(inUse->adList.size(), 7u);
+    std::string path = c.manager->pathForCacheFile();
+    auto read = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string cache = read();
+
+    struct Case {
+        const char* name;
+        std::string body;
+    } cases[] = {
+        {"nested past the bound", answerNested(AdkasaData::kMaxNesting + 1)},
+        {"nested two million deep", answerNested(2000000)},
+        {"over the size bound", answerOfSize(AdkasaData::kMaxAnswerBytes + 1)},
+    };
+    for (const auto& k : cases) {
+        service.setConfiguration(kPlacement, k.body);
+        c.fetched = c.failed = 0;
+        c.manager->setHttpRetryCount(0);
+        c.manager->updateAd();
+        ASSERT_TRUE(settle(c)) << k.name;
+        EXPECT_EQ(c.fetched + c.failed, 0) << k.name;
+        EXPECT_TRUE(c.manager->hasRetryTimer()) << k.name;
+        EXPECT_EQ(c.manager->httpRetryCount(), 1) << k.name;
+        EXPECT_EQ(c.manager->adData(), inUse) << k.name;
+        EXPECT_TRUE(read() == cache) << k.name;
+        c.manager->cancelRequest();
+
+        // Past the retries a new start shows the cached configuration.
+        Client later;
+        later.manager->setHttpRetryCount(AdkasaManager::kMaxHttpRetries);
+        later.manager->updateAd();
+        ASSERT_TRUE(pumpUntil([&] { return later.done(); })) << k.name;
+        EXPECT_EQ(later.fetched, 1) << k.name;
+        ASSERT_TRUE(later.manager->adData()) << k.name;
+        EXPECT_EQ(later.manager->adData()->adList.size(), 7u) << k.name;
     }
 }
