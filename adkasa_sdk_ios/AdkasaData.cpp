@@ -244,6 +244,7 @@ std::string AdkasaData::archive() const {
 }
 
 std::shared_ptr<AdkasaData> AdkasaData::unarchive(const std::string& bytes) {
+    if (bytes.size() > kMaxArchiveBytes) return nullptr;
     json doc = parseBounded(bytes);
     if (doc.is_discarded() || !doc.is_object()) return nullptr;
     auto format = doc.find("format");

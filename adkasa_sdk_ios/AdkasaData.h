@@ -59,6 +59,8 @@ public:
     // four levels deep. Anything past these is refused whole.
     static constexpr size_t kMaxAnswerBytes = 4u << 20;
     static constexpr int kMaxNesting = 64;
+    // The cache file's bound, for its writer and its reader alike.
+    static constexpr size_t kMaxArchiveBytes = 8u << 20;
 
     // deviceID comes from the saved device id.
     AdkasaData();
@@ -74,7 +76,8 @@ public:
     bool parseJsonObject(const nlohmann::json& root);
 
     // The cache file's bytes, and back; null when they are not an archive
-    // of ours.
+    // of ours or longer than the bound (an archive can be longer than its
+    // answer: the HTML is escaped, not base64).
     std::string archive() const;
     static std::shared_ptr<AdkasaData> unarchive(const std::string& bytes);
 

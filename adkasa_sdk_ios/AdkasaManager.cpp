@@ -19,7 +19,6 @@ namespace {
 constexpr const char* kNextUpdateDateKey = "AdkasaSDK_Next_Update_Date";
 constexpr const char* kCacheFolder = "/Library/Adkasa";
 constexpr const char* kCacheName = "cache.dat";
-constexpr size_t kMaxCacheBytes = 8u << 20;
 
 // Managers without a view still need names of their own; these never meet
 // a view's token because they count down from the top.
@@ -292,10 +291,13 @@ void AdkasaManager::didFinishNotification() {
         return;
     }
     // Written to a temporary file and renamed, so a crash leaves the old
-    // cache or the new one, never a torn one.
+    // cache or the new one, never a torn one. An archive the reader would
+    // refuse is not written: the configuration is shown, the old cache stays.
     std::string bytes = data->archive();
-    g_file_set_contents_full(pathForCacheFile().c_str(), bytes.data(), static_cast<gssize>(bytes.size()),
-                             G_FILE_SET_CONTENTS_CONSISTENT, 0600, nullptr);
+    if (bytes.size() <= AdkasaData::kMaxArchiveBytes) {
+        g_file_set_contents_full(pathForCacheFile().c_str(), bytes.data(), static_cast<gssize>(bytes.size()),
+                                 G_FILE_SET_CONTENTS_CONSISTENT, 0600, nullptr);
+    }
     configurationLoaded(std::move(data));
 }
 
@@ -303,7 +305,7 @@ void AdkasaManager::loadFromCache() {
     std::string path = pathForCacheFile();
     std::shared_ptr<AdkasaData> data;
     GStatBuf st;
-    if (g_stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) <= kMaxCacheBytes) {
+    if (g_stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) <= AdkasaData::kMaxArchiveBytes) {
         gchar* contents = nullptr;
         gsize length = 0;
         if (g_file_get_contents(path.c_str(), &contents, &length, nullptr)) {

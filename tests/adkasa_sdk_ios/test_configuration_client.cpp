@@ -46,6 +46,21 @@ std::string answerOfSize(size_t bytes) {
     return whole;
 }
 
+// An answer whose one ad's HTML is mostly control characters, which the
+// cache form writes six bytes each, sized so that its archive (with the
+// device id saved now) is `bytes` long.
+std::string answerArchivingTo(size_t bytes) {
+    auto answer = [](const std::string& html) {
+        return json{{"result", "ok"}, {"settings", json::array({ad("big", {{"en", 1}}, html)})}}.dump();
+    };
+    std::string html(1390000, '\x01');
+    AdkasaData probe;
+    EXPECT_TRUE(probe.parseJsonData(answer(html)));
+    EXPECT_LE(probe.archive().size(), bytes);
+    html.append(bytes - probe.archive().size(), 'x');
+    return answer(html);
+}
+
 long peakKilobytes() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
@@ -609,6 +624,50 @@ TEST(AdkasaDataArchive, RoundTripAndDamagedFiles) {
     for (std::string bad : {std::string(), whole.substr(0, whole.size() / 2), std::string("{\"format\":1}"),
                             std::string("\x00\x01\x02", 3), std::string("[]")}) {
         EXPECT_FALSE(AdkasaData::unarchive(bad));
+    }
+}
+
+TEST_F(ConfigurationClient, OnlyWhatTheReaderTakesIsCached) {
+    Client c;
+    c.manager->updateAd();
+    ASSERT_TRUE(pumpUntil([&] { return c.done(); }));
+    ASSERT_EQ(c.fetched, 1);
+    std::string path = c.manager->pathForCacheFile();
+    auto read = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    struct Case {
+        const char* name;
+        size_t archiveBytes;
+        bool cached;
+    } cases[] = {
+        {"a byte over the bound", AdkasaData::kMaxArchiveBytes + 1, false},
+        {"at the bound", AdkasaData::kMaxArchiveBytes, true},
+    };
+    for (const auto& k : cases) {
+        const std::string before = read();
+        const size_t adsBefore = AdkasaData::unarchive(before)->adList.size();
+        env.reachability->setOnline(true);
+        service.setConfiguration(kPlacement, answerArchivingTo(k.archiveBytes));
+        c.fetched = 0;
+        c.manager->updateAd();
+        ASSERT_TRUE(pumpUntil([&] { return c.done(); })) << k.name;
+        // Shown either way.
+        EXPECT_EQ(c.fetched, 1) << k.name;
+        ASSERT_EQ(c.manager->adData()->adList.size(), 1u) << k.name;
+        std::string after = read();
+        EXPECT_EQ(after.size(), k.cached ? k.archiveBytes : before.size()) << k.name;
+        EXPECT_EQ(after == before, !k.cached) << k.name;
+
+        // An offline start reads back what was written, or the old cache.
+        env.reachability->setOnline(false);
+        Client later;
+        later.manager->setHttpRetryCount(1);
+        later.manager->updateAd();
+        EXPECT_EQ(later.fetched, 1) << k.name;
+        ASSERT_TRUE(later.manager->adData()) << k.name;
+        EXPECT_EQ(later.manager->adData()->adList.size(), k.cached ? 1u : adsBefore) << k.name;
     }
 }
 
