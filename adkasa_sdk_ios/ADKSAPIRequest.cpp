@@ -25,6 +25,13 @@ APIRequest::~APIRequest() { dropConnection(); }
 
 void APIRequest::send(NSURLRequest request) {
     dropConnection();
+    bool fits = request.url.size() <= kMaxRequestLineBytes;
+    for (const auto& header : request.headers) fits = fits && header.second.size() <= kMaxRequestLineBytes;
+    if (!fits) {
+        errorStr_ = "Request too long";
+        finishLoad();
+        return;
+    }
     connection_.reset(new NSURLConnection(std::move(request), this, clock_));
     connection_->start();
 }

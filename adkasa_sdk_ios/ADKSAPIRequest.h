@@ -19,6 +19,9 @@ std::string whitePage(const std::string& content);
 class APIRequest : protected KelpaPlatform::NSURLConnectionDelegate {
 public:
     static constexpr double kTimeoutSeconds = 3.0;
+    // The longest URL or header value a builder sends: far more than any
+    // real parameter needs, and what outside servers commonly accept.
+    static constexpr size_t kMaxRequestLineBytes = 8 * 1024;
 
     ~APIRequest() override;
     APIRequest(const APIRequest&) = delete;
@@ -30,6 +33,7 @@ public:
 protected:
     APIRequest();
 
+    // Starts the request; one too long to send fails the load at once.
     void send(KelpaPlatform::NSURLRequest request);
     void dropConnection();
     // A 200 answer's whole body.

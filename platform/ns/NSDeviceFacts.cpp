@@ -108,7 +108,8 @@ std::string md5Hex(const std::string& text) { return digestHex(G_CHECKSUM_MD5, t
 std::string sha1Hex(const std::string& text) { return digestHex(G_CHECKSUM_SHA1, text); }
 
 std::string percentEscape(const std::string& text) {
-    gchar* escaped = g_uri_escape_string(text.c_str(), nullptr, FALSE);
+    // Every byte, NUL too: a value must not end early in a URL.
+    gchar* escaped = g_uri_escape_bytes(reinterpret_cast<const guint8*>(text.data()), text.size(), nullptr);
     std::string out = escaped ? escaped : "";
     g_free(escaped);
     return out;

@@ -233,6 +233,45 @@ TEST_F(Banner, AScheduledSwapRunsAfterStopAndGoesWithTheBanner) {
     advance(1);
 }
 
+// Network ads whose parameters a hostile configuration filled: each slot
+// asks an outside network at most once a cycle, whatever the answers.
+TEST_F(Banner, HostileNetworkAdsAskAtMostOnceACycle) {
+    const std::string hostile = "\"><script>x('&adid=9')</script>";
+    auto network = [&](const std::string& id, const std::string& key, json param, const std::string& html) {
+        json a = ad(id, html);
+        a["adnetwork_key"] = key;
+        a["wall_type"] = hostile;
+        a["param"] = param;
+        return a;
+    };
+    std::string inmobi = "<script src=\"" + service.inmobiScriptBase() + "/ad/inmobi.js\"></script> siteid:\"s1\"";
+    configure(json::array({
+                  network("g", "1065", {{"site_id", hostile}, {"u", hostile}}, "<p>g</p>"),
+                  network("g2", "1065", {{"site_id", "77" + hostile}}, "<p>g2</p>"),
+                  network("m", "1060", {{"placement_apid", hostile}}, "<p>m</p>"),
+                  network("i", "1003", {{"site_id", hostile}}, inmobi),
+                  network("l", "1058", json::object(), "<leadbolt>width:\"320\" height:\"50\"</leadbolt>"),
+              }),
+              1);
+    env.device->adId = "6D92078A-8246-4BA4-AE5B-76104861E7DC";
+    uint32_t pick = 0;
+    env.random->fallback = 0;
+    start();
+    const int cycles = 30;
+    for (int i = 0; i < cycles; ++i) {
+        env.random->values = {pick++ % 5, pick++ % 5};
+        advance(1);
+        pumpUntil([] { return false; }, 20);
+    }
+    int asked = service.count("gamefeat") + service.count("mmedia") + service.count("inmobi") + service.count("leadbolt");
+    EXPECT_GT(asked, cycles / 2);
+    EXPECT_LE(asked, cycles + 2);
+    for (const auto& r : service.requests("gamefeat")) {
+        EXPECT_TRUE(r.query == "adid=0&adsize=15&os=ios" || r.query == "adid=77&adsize=15&os=ios") << r.query;
+    }
+    for (const auto& r : service.requests("mmedia")) EXPECT_EQ(r.params.at("apid"), hostile);
+}
+
 // The custom transition's receiver.
 struct CustomCalls {
     int calls = 0;

@@ -3,6 +3,8 @@
 // exact requests they send and the pages they build from each answer.
 #include <gtest/gtest.h>
 
+#include <glib.h>
+
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -32,6 +34,28 @@ std::set<std::string> querySet(const std::string& query) {
         i = amp + 1;
     }
     return out;
+}
+
+// A raw query's values, each decoded to its bytes (NUL included), in order.
+std::vector<std::pair<std::string, std::string>> decodedQuery(const std::string& query) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& item : querySet(query)) {
+        size_t eq = item.find('=');
+        std::string raw = eq == std::string::npos ? std::string() : item.substr(eq + 1);
+        GBytes* bytes = g_uri_unescape_bytes(raw.c_str(), -1, nullptr, nullptr);
+        gsize n = 0;
+        const char* data = bytes ? static_cast<const char*>(g_bytes_get_data(bytes, &n)) : nullptr;
+        out.emplace_back(item.substr(0, eq), data ? std::string(data, n) : std::string("(undecodable)"));
+        if (bytes) g_bytes_unref(bytes);
+    }
+    return out;
+}
+
+std::string valueIn(const std::vector<std::pair<std::string, std::string>>& q, const std::string& key) {
+    for (const auto& [k, v] : q) {
+        if (k == key) return v;
+    }
+    return "(none)";
 }
 
 std::shared_ptr<ADKSJSAdEntity> entity(json param, const std::string& key) {
@@ -426,4 +450,97 @@ TEST_F(NetworkRequests, CancelledBuildersCallNobody) {
     testloop::pumpFor(50);
     EXPECT_EQ(done.calls, 0);
     EXPECT_FALSE(m.isLoading());
+}
+
+// Hostile text in every place where the configuration, the address relay
+// or the device hands a builder a value: each request carries it escaped,
+// whole and as one value; a value too long for a request line or header
+// sends nothing and fails the load at once.
+TEST_F(NetworkRequests, HostileValuesReachEveryRequestEscaped) {
+    struct Case {
+        const char* name;
+        std::string value;
+        bool fits;
+    } cases[] = {
+        {"markup and quotes", "\"><script>alert('x')</script>", true},
+        {"query syntax", "a&apid=evil#frag?x=1;y=2+3%2F..%2F", true},
+        {"header break", "GameFeat/1.0\r\nX-Evil: 1", true},
+        {"attribute", "<img src=x onerror=\"y\">", true},
+        {"NUL", std::string("nul\0&uip=evil", 13), true},
+        {"UTF-8 and controls", "\xe3\x82\xb2\xe3\x83\xbc\xe3\x83\xa0 \xe2\x80\xa8 tab\there\x7f", true},
+        {"empty", "", true},
+        {"too long", std::string(16 * 1024, '<'), false},
+    };
+    env.device->adId = kAdId;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string& h = c.value;
+        std::string oneLine;  // a header keeps no control characters
+        for (char ch : h) {
+            if (static_cast<unsigned char>(ch) >= 0x20 && ch != 0x7F) oneLine += ch;
+        }
+        service.setAnswer("relay", json{{"ip", h}}.dump());
+        env.device->ua = h;
+        const int before = service.count("gamefeat");
+
+        ADKSGameFeatAPIManger g;
+        Done<ADKSGameFeatAPIManger> gDone;
+        gDone.attach(g);
+        json param{{"site_id", "12" + h}, {"u", h}};
+        auto e = entity(param, "1065");
+        g.setEntity(e);
+        g.mmediaLoadApi();
+        ASSERT_TRUE(pumpUntil([&] { return gDone.calls == 1; }));
+
+        ADKSMMediaAPIManager m;
+        Done<ADKSMMediaAPIManager> mDone;
+        mDone.attach(m);
+        m.setEntity(entity({{"placement_apid", h}}, "1060"));
+        m.mmediaLoadApi();
+        ASSERT_TRUE(pumpUntil([&] { return mDone.calls == 1; }));
+
+        ADKSInMobiAPIManager i;
+        Done<ADKSInMobiAPIManager> iDone;
+        iDone.attach(i);
+        i.setAdTag(inmobiTag());
+        i.inmobiLoadApi();
+        ASSERT_TRUE(pumpUntil([&] { return iDone.calls == 1; }));
+        auto body = json::parse(service.requests("inmobi").back().body);
+        EXPECT_EQ(body["device"]["ip"], h);  // a JSON body has no line to overflow
+        EXPECT_EQ(body["device"]["ua"], h);
+        EXPECT_EQ(body["site"]["id"], "abc123");
+
+        ADKSLeadboltAPIManager l;
+        Done<ADKSLeadboltAPIManager> lDone;
+        lDone.attach(l);
+        l.setAdTag("<leadbolt>width:\"320\" height:\"50\"</leadbolt>");
+        l.leadboltLoadApi();
+        ASSERT_TRUE(pumpUntil([&] { return lDone.calls == 1; }));
+
+        if (!c.fits) {
+            EXPECT_EQ(service.count("gamefeat"), before);
+            EXPECT_EQ(service.count("mmedia"), before);
+            EXPECT_EQ(service.count("leadbolt"), before);
+            EXPECT_TRUE(g.errorStr() && m.errorStr() && l.errorStr());
+            EXPECT_EQ(g.apiHtmlTag() + m.apiHtmlTag() + l.apiHtmlTag(), "");
+            EXPECT_FALSE(g.isLoading() || m.isLoading() || l.isLoading());
+            continue;
+        }
+        for (const char* route : {"gamefeat", "mmedia", "leadbolt"}) EXPECT_EQ(service.count(route), before + 1);
+        auto gReq = service.requests("gamefeat").back();
+        EXPECT_EQ(gReq.query, "adid=12&adsize=10&os=ios");
+        EXPECT_EQ(gReq.headers["user-agent"], oneLine);
+        EXPECT_EQ(gReq.headers.count("x-evil"), 0u);
+        auto mQuery = decodedQuery(service.requests("mmedia").back().query);
+        EXPECT_EQ(mQuery.size(), 5u);
+        EXPECT_EQ(valueIn(mQuery, "apid"), h);
+        EXPECT_EQ(valueIn(mQuery, "ua"), h);
+        EXPECT_EQ(valueIn(mQuery, "uip"), h);
+        auto lQuery = decodedQuery(service.requests("leadbolt").back().query);
+        // An empty value is left out of the feed query.
+        EXPECT_EQ(lQuery.size(), h.empty() ? 7u : 9u);
+        EXPECT_EQ(valueIn(lQuery, "client_ip"), h.empty() ? "(none)" : h);
+        EXPECT_EQ(valueIn(lQuery, "user_agent"), h.empty() ? "(none)" : h);
+        EXPECT_EQ(valueIn(lQuery, "format"), "xhtml");
+    }
 }

@@ -278,6 +278,7 @@ TEST(DeviceFacts, DigestsEscapingAndLocale) {
     EXPECT_EQ(sha1Hex("abc"), "a9993e364706816aba3e25717850c26c9cd0d89d");
     EXPECT_EQ(percentEscape("aZ09-._~!*'();:@&=+$,/?%#[] \xC3\xA9"),
               "aZ09-._~%21%2A%27%28%29%3B%3A%40%26%3D%2B%24%2C%2F%3F%25%23%5B%5D%20%C3%A9");
+    EXPECT_EQ(percentEscape(std::string("a\0&b", 4)), "a%00%26b");
     DeviceFacts facts;
     std::string id = facts.currentLocaleIdentifier();
     EXPECT_EQ(id.find('.'), std::string::npos) << id;
