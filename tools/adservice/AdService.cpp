@@ -2,9 +2,11 @@
 
 #include <libsoup/soup.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 
 #ifndef ADSERVICE_HOUSE_DIR
@@ -17,6 +19,15 @@ namespace {
 
 using nlohmann::json;
 
+const std::string kJson = "application/json";
+const std::string kHtml = "text/html; charset=utf-8";
+
+// The slot colour of our configurations; the house pages stand on it too.
+const char* const kBgColor = "1a3c78";
+
+// Millennial Media placements that hold a 300 x 250 box (the others, banners).
+const char* const kBoxPlacementApid = "203889";
+
 std::string base64(const std::string& bytes) {
     gchar* b = g_base64_encode(reinterpret_cast<const guchar*>(bytes.data()), bytes.size());
     std::string out = b;
@@ -24,26 +35,70 @@ std::string base64(const std::string& bytes) {
     return out;
 }
 
-std::string unescape(const std::string& s) {
-    gchar* u = g_uri_unescape_string(s.c_str(), nullptr);
-    std::string out = u ? u : s;
-    g_free(u);
-    return out;
-}
-
-std::vector<std::string> segments(const std::string& path) {
+// The path's segments, each decoded once. Empty segments stay (a report may
+// carry an empty value); nullopt when an escape is malformed or decodes to NUL.
+std::optional<std::vector<std::string>> decodedSegments(const std::string& rawPath) {
     std::vector<std::string> out;
-    std::stringstream ss(path);
-    std::string part;
-    while (std::getline(ss, part, '/')) {
-        if (!part.empty()) out.push_back(unescape(part));
+    size_t from = rawPath.empty() || rawPath[0] != '/' ? 0 : 1;
+    while (from <= rawPath.size()) {
+        size_t to = rawPath.find('/', from);
+        if (to == std::string::npos) to = rawPath.size();
+        std::string part = rawPath.substr(from, to - from);
+        gchar* decoded = g_uri_unescape_string(part.c_str(), nullptr);
+        if (!decoded) return std::nullopt;
+        out.emplace_back(decoded);
+        g_free(decoded);
+        from = to + 1;
     }
+    if (!out.empty() && out.back().empty()) out.pop_back();  // a trailing "/"
     return out;
 }
 
 bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
 
+// An art file name that stays inside the house folder.
+bool isArtName(const std::string& name) {
+    return name.size() > 4 && name.compare(name.size() - 4, 4, ".svg") == 0 && name.find('/') == std::string::npos &&
+           name.find('\\') == std::string::npos && name.find("..") == std::string::npos;
+}
+
+void reply(SoupServerMessage* msg, int status, const std::string& type, const std::string& body) {
+    soup_server_message_set_status(msg, static_cast<guint>(status), nullptr);
+    soup_server_message_set_response(msg, type.c_str(), SOUP_MEMORY_COPY, body.data(), body.size());
+}
+
+bool isApi(const std::vector<std::string>& s, size_t at, const char* what) {
+    return s.size() > at + 2 && s[at] == "adkasa" && s[at + 1] == "api" && s[at + 2] == what;
+}
+bool pathIs(const std::vector<std::string>& s, std::initializer_list<const char*> parts) {
+    return s.size() == parts.size() && std::equal(parts.begin(), parts.end(), s.begin());
+}
+
+// The sample networks' ad formats: the banner strip and the 300 x 250 box.
+std::string formatForInmobi(const std::string& body) {
+    int size = 15;
+    try {
+        size = json::parse(body, nullptr, false).at(json::json_pointer("/imp/0/banner/adsize")).get<int>();
+    } catch (const json::exception&) {
+    }
+    return size == 15 ? "banner" : "box";
+}
+
+std::string formatForSize(const std::map<std::string, std::string>& params) {
+    auto number = [&](const char* key) {
+        auto it = params.find(key);
+        return it == params.end() ? 0L : std::strtol(it->second.c_str(), nullptr, 10);
+    };
+    return number("width") >= 300 && number("height") >= 250 ? "box" : "banner";
+}
+
 }  // namespace
+
+struct AdService::Exchange {
+    SoupServerMessage* msg;
+    Request req;
+    std::vector<std::string> seg;  // decoded once
+};
 
 bool parseFault(const std::string& text, FaultSpec* out) {
     FaultSpec f;
@@ -66,7 +121,9 @@ bool parseFault(const std::string& text, FaultSpec* out) {
 }
 
 AdService::AdService(std::string houseDir) : houseDir_(houseDir.empty() ? ADSERVICE_HOUSE_DIR : std::move(houseDir)) {
-    server_ = soup_server_new(nullptr, nullptr);
+    // Raw paths: the service splits and decodes them itself, so that an
+    // escaped "/" in a value stays inside its segment.
+    server_ = SOUP_SERVER(g_object_new(SOUP_TYPE_SERVER, "raw-paths", TRUE, nullptr));
     soup_server_add_handler(server_, nullptr, &AdService::handle, this, nullptr);
     interstitials_.insert("3f9c1d20b7e4a85c6d0e2f35");
 }
@@ -138,13 +195,27 @@ void AdService::releaseStalled() {
     }
 }
 
-std::string AdService::houseAd(const std::string& name) const {
+std::string AdService::houseFile(const std::string& name) const {
     std::ifstream in(houseDir_ + "/" + name, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
-    std::string s = ss.str();
+    return ss.str();
+}
+
+std::string AdService::houseAd(const std::string& name) const {
+    std::string s = houseFile(name);
     if (s.empty()) s = "<html><body style='margin:0;background:#2b6fd6;color:#fff'>mekko</body></html>";
     return s;
+}
+
+// A sample network's creative in the given format, linking to our landing page.
+std::string AdService::sampleAd(const std::string& format) const {
+    std::string o = origin();
+    if (format == "box") {
+        return "<a href=\"" + o + "/house/network?format=box\"><img src=\"" + o +
+               "/img/network_box.svg\" width=\"300\" height=\"250\"></a>";
+    }
+    return "<a href=\"" + o + "/house/network\"><img src=\"" + o + "/img/network.svg\" width=\"320\" height=\"50\"></a>";
 }
 
 std::string AdService::configurationFor(const std::string& appId) const {
@@ -154,55 +225,28 @@ std::string AdService::configurationFor(const std::string& appId) const {
     std::string kind = pop ? "interstitial" : "banner";
     std::string o = origin();
     json settings = json::array();
-    settings.push_back({{"user_ad_id", kind + "-house-en"},
-                        {"weight", {{"ja", 0}, {"en", 6}}},
-                        {"html", base64(houseAd(kind + "_en.html"))}});
-    settings.push_back({{"user_ad_id", kind + "-house-ja"},
-                        {"weight", {{"ja", 6}, {"en", 0}}},
-                        {"html", base64(houseAd(kind + "_ja.html"))}});
-    std::string inmobiTag = "<script src=\"" + o + "/inmobi/ad/inmobi.js\"></script>"
-                            "<script>var inmobi_conf = { siteid : \"4028cb8b2c3a0b45012c406824e800ba\", slot : \"15\" };"
-                            "</script>";
-    settings.push_back({{"user_ad_id", kind + "-inmobi"},
-                        {"adnetwork_key", "1003"},
-                        {"weight", {{"ja", 1}, {"en", 1}}},
-                        {"html", base64(inmobiTag)}});
-    std::string leadbolt = "<html><body style='margin:0'><div class='lb'><leadbolt>"
-                           "section_id : \"889012345\", secret_key : \"kS3cr3tKey\",\n"
-                           "width : \"320\", height : \"50\", scr_w : \"320\", scr_h : \"480\",\n"
-                           "lang : \"en\", ad_type : \"banner\", category : \"games\", max_ads : \"1\""
-                           "</leadbolt></div></body></html>";
-    settings.push_back({{"user_ad_id", kind + "-leadbolt"},
-                        {"adnetwork_key", "1058"},
-                        {"weight", {{"ja", 1}, {"en", 1}}},
-                        {"html", base64(leadbolt)}});
-    std::string icons = "<html><head><style>.adk_icon{display:inline-block;width:60px;font-size:9px}</style></head>"
-                        "<body style='margin:0'><leadbolt>section_id : \"889012346\", width : \"50\", "
-                        "height : \"50\", max_ads : \"4\", ad_type : \"icon\"</leadbolt></body></html>";
-    settings.push_back({{"user_ad_id", kind + "-leadbolt-icons"},
-                        {"adnetwork_key", "1061"},
-                        {"weight", {{"ja", 1}, {"en", 1}}},
-                        {"html", base64(icons)}});
-    settings.push_back({{"user_ad_id", kind + "-mmedia"},
-                        {"adnetwork_key", "1060"},
-                        {"weight", {{"ja", 1}, {"en", 1}}},
-                        {"param", {{"placement_apid", "203888"}}},
-                        {"html", base64("<div></div>")}});
-    settings.push_back({{"user_ad_id", kind + "-gamefeat"},
-                        {"adnetwork_key", "1065"},
-                        {"wall_type", 1},
-                        {"weight", {{"ja", 1}, {"en", 1}}},
-                        {"param", {{"site_id", 1234}, {"u", "GameFeatSample/1.0"}}},
-                        {"html", base64("<div></div>")}});
-    if (pop) {
-        // The interstitial's way of saying "no ad this time".
-        settings.push_back({{"user_ad_id", kind + "-none"},
-                            {"adnetwork_key", "default"},
-                            {"weight", {{"ja", 1}, {"en", 1}}},
-                            {"html", base64("")}});
-    }
+    auto add = [&](const std::string& id, const char* key, const std::string& html, json weight = {{"ja", 1}, {"en", 1}},
+                   json extra = json::object()) {
+        json ad = {{"user_ad_id", kind + "-" + id}, {"weight", weight}, {"html", base64(html)}};
+        if (key) ad["adnetwork_key"] = key;
+        for (auto& [k, v] : extra.items()) ad[k] = v;
+        settings.push_back(ad);
+    };
+    add("house-en", nullptr, houseAd(kind + "_en.html"), {{"ja", 0}, {"en", 6}});
+    add("house-ja", nullptr, houseAd(kind + "_ja.html"), {{"ja", 6}, {"en", 0}});
+    add("inmobi", "1003",
+        "<script src=\"" + o + "/inmobi/ad/inmobi.js\"></script>"
+        "<script>var inmobi_conf = { siteid : \"4028cb8b2c3a0b45012c406824e800ba\", slot : \"15\" };</script>");
+    add("leadbolt", "1058", houseAd("leadbolt_" + kind + ".html"));
+    add("leadbolt-icons", "1061", houseAd("leadbolt_icons_" + kind + ".html"));
+    add("mmedia", "1060", "<div></div>", {{"ja", 1}, {"en", 1}},
+        {{"param", {{"placement_apid", pop ? kBoxPlacementApid : "203888"}}}});
+    add("gamefeat", "1065", "<div></div>", {{"ja", 1}, {"en", 1}},
+        {{"wall_type", 1}, {"param", {{"site_id", 1234}, {"u", "GameFeatSample/1.0"}}}});
+    // The interstitial's way of saying "no ad this time".
+    if (pop) add("none", "default", "");
     json config = {{"result", "ok"},    {"device_id", "local-device-0001"},
-                   {"bg_color", "1a3c78"}, {"cycle_time", 30},
+                   {"bg_color", kBgColor}, {"cycle_time", 30},
                    {"ta_off", 0},         {"settings", settings}};
     return config.dump();
 }
@@ -224,8 +268,7 @@ void AdService::answer(SoupServerMessage* msg, const std::string& route, int sta
     if (it != faults_.end()) fault = it->second;
     switch (fault.kind) {
     case Fault::Status:
-        soup_server_message_set_status(msg, static_cast<guint>(fault.status), nullptr);
-        soup_server_message_set_response(msg, "text/plain", SOUP_MEMORY_COPY, "failed", 6);
+        reply(msg, fault.status, "text/plain", "failed");
         return;
     case Fault::Stall:
         g_object_ref(msg);
@@ -234,16 +277,12 @@ void AdService::answer(SoupServerMessage* msg, const std::string& route, int sta
         return;
     case Fault::Garbage: {
         static const char junk[] = "\x89PNG\x00\xff{{\"result\":<<]]\x01garbage";
-        soup_server_message_set_status(msg, 200, nullptr);
-        soup_server_message_set_response(msg, "application/octet-stream", SOUP_MEMORY_COPY, junk, sizeof junk - 1);
+        reply(msg, 200, "application/octet-stream", std::string(junk, sizeof junk - 1));
         return;
     }
-    case Fault::Truncated: {
-        std::string half = body.substr(0, body.size() / 2);
-        soup_server_message_set_status(msg, 200, nullptr);
-        soup_server_message_set_response(msg, type.c_str(), SOUP_MEMORY_COPY, half.data(), half.size());
+    case Fault::Truncated:
+        reply(msg, 200, type, body.substr(0, body.size() / 2));
         return;
-    }
     case Fault::BrokenOff: {
         GIOStream* io = soup_server_message_steal_connection(msg);
         std::string head = "HTTP/1.1 200 OK\r\nContent-Type: " + type +
@@ -259,16 +298,60 @@ void AdService::answer(SoupServerMessage* msg, const std::string& route, int sta
     case Fault::NoAd:
         break;
     }
-    soup_server_message_set_status(msg, static_cast<guint>(status), nullptr);
-    soup_server_message_set_response(msg, type.c_str(), SOUP_MEMORY_COPY, body.data(), body.size());
+    reply(msg, status, type, body);
 }
 
-void AdService::serve(SoupServerMessage* msg, const std::string& path, GHashTable* query) {
-    Request req;
+void AdService::log(Exchange& ex, const char* route) {
+    ex.req.route = route;
+    log_.push_back(ex.req);
+}
+
+std::string AdService::answerFor(const std::string& route, const std::string& fallback) const {
+    auto it = answers_.find(route);
+    return it != answers_.end() ? it->second : fallback;
+}
+
+bool AdService::noAd(const std::string& route) const {
+    auto it = faults_.find(route);
+    return it != faults_.end() && it->second.kind == Fault::NoAd;
+}
+
+// In the order they are tried; the last one takes every path.
+const AdService::Route AdService::kRoutes[] = {
+    {[](const auto& s) { return pathIs(s, {"control"}); }, &AdService::serveControl},
+    {[](const auto& s) { return pathIs(s, {"stats"}); }, &AdService::serveStats},
+    {[](const auto& s) { return s.size() == 2 && s[0] == "img"; }, &AdService::serveArt},
+    {[](const auto& s) {
+         size_t at = !s.empty() && s[0] == "cdn" ? 1 : 0;
+         return isApi(s, at, "getinfo") && s.size() >= at + 5 && s[at + 3] == "app_id";
+     },
+     &AdService::serveGetinfo},
+    {[](const auto& s) { return s.size() == 3 && isApi(s, 0, "rec-impression"); }, &AdService::serveImpression},
+    {[](const auto& s) { return isApi(s, 0, "rec-click"); }, &AdService::serveClick},
+    {[](const auto& s) { return pathIs(s, {"relay", "ua.php"}); }, &AdService::serveRelay},
+    {[](const auto& s) {
+         return pathIs(s, {"inmobi", "ad", "inmobi.js"}) || pathIs(s, {"mmedia", "mmadlib", "v1", "mmadlib.js"});
+     },
+     &AdService::serveScript},
+    {[](const auto& s) { return pathIs(s, {"inmobi", "showad", "v2"}); }, &AdService::serveInmobi},
+    {[](const auto& s) { return pathIs(s, {"leadbolt", "api", "ad_feed"}); }, &AdService::serveLeadbolt},
+    {[](const auto& s) { return pathIs(s, {"gamefeat", "webapi", "v1", "requestCustomAds"}); },
+     &AdService::serveGamefeat},
+    {[](const auto& s) { return pathIs(s, {"mmedia", "getAd"}); }, &AdService::serveMmedia},
+    {[](const auto&) { return true; }, &AdService::serveLanding},
+};
+
+void AdService::serve(SoupServerMessage* msg, const char* rawPath, GHashTable* query) {
+    auto seg = decodedSegments(rawPath);
+    if (!seg) {
+        reply(msg, 400, "text/plain", "bad path");
+        return;
+    }
+    Exchange ex{msg, {}, std::move(*seg)};
+    Request& req = ex.req;
     req.method = soup_server_message_get_method(msg);
-    req.path = path;
-    GUri* uri = soup_server_message_get_uri(msg);
-    if (const char* q = g_uri_get_query(uri)) req.query = q;
+    req.path = rawPath;
+    if (const char* q = g_uri_get_query(soup_server_message_get_uri(msg))) req.query = q;
     if (query) {
         GHashTableIter iter;
         gpointer k, v;
@@ -287,151 +370,136 @@ void AdService::serve(SoupServerMessage* msg, const std::string& path, GHashTabl
     }
     SoupMessageBody* body = soup_server_message_get_request_body(msg);
     if (body && body->data) req.body.assign(body->data, static_cast<size_t>(body->length));
-
-    const std::string json = "application/json";
-    const std::string html = "text/html; charset=utf-8";
-    std::vector<std::string> seg = segments(path);
-    auto answerFor = [&](const std::string& route, const std::string& fallback) {
-        auto it = answers_.find(route);
-        return it != answers_.end() ? it->second : fallback;
-    };
-    auto noAd = [&](const std::string& route) {
-        auto it = faults_.find(route);
-        return it != faults_.end() && it->second.kind == Fault::NoAd;
-    };
-
-    if (path == "/control") {
-        FaultSpec f;
-        std::string route = req.params.count("route") ? req.params["route"] : "";
-        std::string kind = req.params.count("fault") ? req.params["fault"] : "";
-        if (req.params.count("status")) kind = "status:" + req.params["status"];
-        bool ok = !route.empty() && parseFault(kind, &f);
-        if (ok) setFault(route, f);
-        soup_server_message_set_status(msg, ok ? 200 : 400, nullptr);
-        soup_server_message_set_response(msg, "text/plain", SOUP_MEMORY_COPY, ok ? "ok" : "bad", ok ? 2 : 3);
-        return;
-    }
-    if (path == "/stats") {
-        std::string s = stats();
-        soup_server_message_set_status(msg, 200, nullptr);
-        soup_server_message_set_response(msg, json.c_str(), SOUP_MEMORY_COPY, s.data(), s.size());
-        return;
-    }
-    if (seg.size() == 2 && seg[0] == "img") {
-        std::string name = seg[1];
-        bool plain = name.find("..") == std::string::npos && name.size() > 4 &&
-                     name.compare(name.size() - 4, 4, ".svg") == 0;
-        std::string data = plain ? houseAd(name) : "";
-        soup_server_message_set_status(msg, plain ? 200 : 404, nullptr);
-        soup_server_message_set_response(msg, "image/svg+xml", SOUP_MEMORY_COPY, data.data(), data.size());
-        return;
-    }
-
-    // getinfo on either endpoint.
-    size_t base = (!seg.empty() && seg[0] == "cdn") ? 1 : 0;
-    if (seg.size() >= base + 5 && seg[base] == "adkasa" && seg[base + 1] == "api" && seg[base + 2] == "getinfo" &&
-        seg[base + 3] == "app_id") {
-        req.route = base ? "cdn" : "api";
-        log_.push_back(req);
-        answer(msg, req.route, 200, json, configurationFor(seg[base + 4]));
-        return;
-    }
-    if (seg.size() == 3 && seg[0] == "adkasa" && seg[1] == "api" && seg[2] == "rec-impression") {
-        req.route = "impression";
-        log_.push_back(req);
-        std::string id = req.params.count("user_ad_id") ? req.params["user_ad_id"] : "";
-        impressions_[id]++;
-        if (verbose_) std::fprintf(stderr, "adkasa-service: impression %s\n", id.c_str());
-        answer(msg, req.route, 200, "text/plain", "ok");
-        return;
-    }
-    if (seg.size() >= 3 && seg[0] == "adkasa" && seg[1] == "api" && seg[2] == "rec-click") {
-        req.route = "click";
-        // The server hands over the path unescaped, so a value may hold
-        // "/": each value runs from its key to the next key.
-        static const char* const keys[] = {"app_id", "user_ad_id", "device_id", "locale"};
-        std::string rest = path.substr(std::string("/adkasa/api/rec-click").size());
-        for (size_t k = 0; k < 4; ++k) {
-            std::string open = "/" + std::string(keys[k]) + "/";
-            size_t at = rest.find(open);
-            if (at == std::string::npos) continue;
-            size_t from = at + open.size();
-            size_t to = k + 1 < 4 ? rest.find("/" + std::string(keys[k + 1]) + "/", from) : rest.size();
-            req.params[keys[k]] = rest.substr(from, to == std::string::npos ? std::string::npos : to - from);
+    for (const Route& route : kRoutes) {
+        if (route.matches(ex.seg)) {
+            (this->*route.serve)(ex);
+            return;
         }
-        log_.push_back(req);
-        std::string id = req.params["user_ad_id"];
-        clicks_[id]++;
-        if (verbose_) std::fprintf(stderr, "adkasa-service: click %s\n", id.c_str());
-        answer(msg, req.route, 200, "text/plain", "ok");
+    }
+}
+
+void AdService::serveControl(Exchange& ex) {
+    auto& p = ex.req.params;
+    FaultSpec f;
+    std::string route = p.count("route") ? p["route"] : "";
+    std::string kind = p.count("fault") ? p["fault"] : "";
+    if (p.count("status")) kind = "status:" + p["status"];
+    bool ok = !route.empty() && parseFault(kind, &f);
+    if (ok) setFault(route, f);
+    reply(ex.msg, ok ? 200 : 400, "text/plain", ok ? "ok" : "bad");
+}
+
+void AdService::serveStats(Exchange& ex) { reply(ex.msg, 200, kJson, stats()); }
+
+void AdService::serveArt(Exchange& ex) {
+    const std::string& name = ex.seg[1];
+    std::string data = isArtName(name) ? houseFile(name) : "";
+    reply(ex.msg, data.empty() ? 404 : 200, "image/svg+xml", data);
+}
+
+void AdService::serveGetinfo(Exchange& ex) {
+    bool cdn = ex.seg[0] == "cdn";
+    log(ex, cdn ? "cdn" : "api");
+    answer(ex.msg, ex.req.route, 200, kJson, configurationFor(ex.seg[cdn ? 5 : 4]));
+}
+
+void AdService::serveImpression(Exchange& ex) {
+    log(ex, "impression");
+    std::string id = ex.req.params.count("user_ad_id") ? ex.req.params["user_ad_id"] : "";
+    impressions_[id]++;
+    if (verbose_) std::fprintf(stderr, "adkasa-service: impression %s\n", id.c_str());
+    answer(ex.msg, ex.req.route, 200, "text/plain", "ok");
+}
+
+void AdService::serveClick(Exchange& ex) {
+    // /adkasa/api/rec-click/app_id/A/user_ad_id/U/device_id/D/locale/L. A
+    // value runs from its key to the next key, so one that came with a bare
+    // "/" in it arrives whole as well.
+    static const char* const keys[] = {"app_id", "user_ad_id", "device_id", "locale"};
+    const auto& s = ex.seg;
+    size_t at = 3;
+    for (size_t k = 0; k < 4; ++k) {
+        auto key = std::find(s.begin() + static_cast<long>(at), s.end(), keys[k]);
+        if (key == s.end()) continue;
+        auto end = s.end();
+        for (size_t n = k + 1; n < 4 && end == s.end(); ++n) end = std::find(key + 1, s.end(), keys[n]);
+        std::string value;
+        for (auto it = key + 1; it != end; ++it) value += (it == key + 1 ? "" : "/") + *it;
+        ex.req.params[keys[k]] = value;
+        at = static_cast<size_t>(end - s.begin());
+    }
+    log(ex, "click");
+    std::string id = ex.req.params["user_ad_id"];
+    clicks_[id]++;
+    if (verbose_) std::fprintf(stderr, "adkasa-service: click %s\n", id.c_str());
+    answer(ex.msg, ex.req.route, 200, "text/plain", "ok");
+}
+
+void AdService::serveRelay(Exchange& ex) {
+    log(ex, "relay");
+    answer(ex.msg, ex.req.route, 200, kJson, answerFor("relay", "{\"ip\":\"127.0.0.1\"}"));
+}
+
+void AdService::serveScript(Exchange& ex) { reply(ex.msg, 200, "text/javascript", "/* sample network script */"); }
+
+void AdService::serveInmobi(Exchange& ex) {
+    log(ex, "inmobi");
+    std::string body = noAd("inmobi") ? "<!-- mKhoj: No advt for this position -->" : sampleAd(formatForInmobi(ex.req.body));
+    answer(ex.msg, ex.req.route, 200, kHtml, answerFor("inmobi", body));
+}
+
+void AdService::serveLeadbolt(Exchange& ex) {
+    log(ex, "leadbolt");
+    auto& p = ex.req.params;
+    bool icons = p.count("format") && p["format"] == "json";
+    if (!icons) {
+        std::string body = noAd("leadbolt") ? "" : sampleAd(formatForSize(p));
+        answer(ex.msg, ex.req.route, 200, kHtml, answerFor("leadbolt", body));
         return;
     }
-    if (path == "/relay/ua.php") {
-        req.route = "relay";
-        log_.push_back(req);
-        answer(msg, req.route, 200, json, answerFor("relay", "{\"ip\":\"127.0.0.1\"}"));
-        return;
+    static const char* const games[][2] = {{"Coin Rush", "icon.svg"},        {"Chest Quest", "icon_chest.svg"},
+                                           {"Jewel Drop", "icon_jewel.svg"}, {"Bell Dodge", "icon_bell.svg"},
+                                           {"Bill Catch", "icon_bill.svg"},  {"Gold Stage", "icon_stage.svg"}};
+    long wanted = p.count("max_ads") ? std::strtol(p["max_ads"].c_str(), nullptr, 10) : 2;
+    size_t n = noAd("leadbolt") ? 0 : static_cast<size_t>(std::clamp(wanted, 1L, 6L));
+    json list = json::array();
+    for (size_t i = 0; i < n; ++i) {
+        list.push_back({{"clk_url", origin() + "/house/network?icon=" + std::to_string(i + 1)},
+                        {"title", games[i][0]},
+                        {"src_url", origin() + "/img/" + games[i][1]}});
     }
-    if (path == "/inmobi/ad/inmobi.js" || path == "/mmedia/mmadlib/v1/mmadlib.js") {
-        const char js[] = "/* sample network script */";
-        soup_server_message_set_status(msg, 200, nullptr);
-        soup_server_message_set_response(msg, "text/javascript", SOUP_MEMORY_COPY, js, sizeof js - 1);
-        return;
-    }
+    answer(ex.msg, ex.req.route, 200, kJson, answerFor("leadbolt", list.dump()));
+}
+
+void AdService::serveGamefeat(Exchange& ex) {
+    log(ex, "gamefeat");
+    bool box = ex.req.params.count("adsize") && ex.req.params["adsize"] != "15";
     std::string o = origin();
-    std::string sample = "<a href=\"" + o + "/house/network\"><img src=\"" + o +
-                         "/img/network.svg\" width=\"320\" height=\"50\"></a>";
-    if (path == "/inmobi/showad/v2") {
-        req.route = "inmobi";
-        log_.push_back(req);
-        answer(msg, req.route, 200, html,
-               answerFor("inmobi", noAd("inmobi") ? "<!-- mKhoj: No advt for this position -->" : sample));
+    std::string body = noAd("gamefeat") ? "{}"
+                       : box ? json{{"url", o + "/house/network?format=box"}, {"img", o + "/img/network_box.svg"}}.dump()
+                             : json{{"url", o + "/house/network"}, {"img", o + "/img/network.svg"}}.dump();
+    answer(ex.msg, ex.req.route, 200, kJson, answerFor("gamefeat", body));
+}
+
+void AdService::serveMmedia(Exchange& ex) {
+    log(ex, "mmedia");
+    bool box = ex.req.params.count("apid") && ex.req.params["apid"] == kBoxPlacementApid;
+    std::string body;
+    if (!noAd("mmedia")) {
+        // Shown in the network's white page: the banner spans the slot.
+        body = box ? sampleAd("box")
+                   : "<a href=\"" + origin() + "/house/network\"><img src=\"" + origin() +
+                         "/img/network.svg\" width=\"100%\" height=\"50\"></a>";
+    }
+    answer(ex.msg, ex.req.route, 200, kHtml, answerFor("mmedia", body));
+}
+
+void AdService::serveLanding(Exchange& ex) {
+    if (!ex.seg.empty() && ex.seg[0] != "house") {
+        reply(ex.msg, 404, "text/plain", "not found");
         return;
     }
-    if (path == "/leadbolt/api/ad_feed") {
-        req.route = "leadbolt";
-        log_.push_back(req);
-        bool icons = req.params.count("format") && req.params["format"] == "json";
-        std::string body;
-        if (icons) {
-            nlohmann::json list = nlohmann::json::array();
-            if (!noAd("leadbolt")) {
-                for (int i = 1; i <= 2; ++i) {
-                    list.push_back({{"clk_url", o + "/house/network?icon=" + std::to_string(i)},
-                                    {"title", i == 1 ? "Coin Rush" : "Chest Quest"},
-                                    {"src_url", o + "/img/icon.svg"}});
-                }
-            }
-            body = list.dump();
-        } else {
-            body = noAd("leadbolt") ? "" : sample;
-        }
-        answer(msg, req.route, 200, icons ? json : html, answerFor("leadbolt", body));
-        return;
-    }
-    if (path == "/gamefeat/webapi/v1/requestCustomAds/" || path == "/gamefeat/webapi/v1/requestCustomAds") {
-        req.route = "gamefeat";
-        log_.push_back(req);
-        std::string body = noAd("gamefeat")
-                               ? "{}"
-                               : nlohmann::json{{"url", o + "/house/network"}, {"img", o + "/img/network.svg"}}.dump();
-        answer(msg, req.route, 200, json, answerFor("gamefeat", body));
-        return;
-    }
-    if (path == "/mmedia/getAd") {
-        req.route = "mmedia";
-        log_.push_back(req);
-        answer(msg, req.route, 200, html, answerFor("mmedia", noAd("mmedia") ? "" : sample));
-        return;
-    }
-    if (seg.empty() || seg[0] == "house") {
-        const char page[] = "<html><body><h1>mekko</h1><p>Thanks for looking at our house ad.</p></body></html>";
-        soup_server_message_set_status(msg, 200, nullptr);
-        soup_server_message_set_response(msg, html.c_str(), SOUP_MEMORY_COPY, page, sizeof page - 1);
-        return;
-    }
-    soup_server_message_set_status(msg, 404, nullptr);
-    soup_server_message_set_response(msg, "text/plain", SOUP_MEMORY_COPY, "not found", 9);
+    reply(ex.msg, 200, kHtml, "<html><body><h1>mekko</h1><p>Thanks for looking at our house ad.</p></body></html>");
 }
 
 }  // namespace adservice

@@ -50,7 +50,7 @@ bool parseFault(const std::string& text, FaultSpec* out);
 struct Request {
     std::string route;
     std::string method;
-    std::string path;
+    std::string path;   // as sent, still escaped
     std::string query;  // raw, without "?"
     std::map<std::string, std::string> params;  // decoded query parameters
     std::map<std::string, std::string> headers;  // lower-case names
@@ -106,11 +106,40 @@ public:
     void setVerbose(bool verbose) { verbose_ = verbose; }
 
 private:
+    struct Exchange;
+    using Handler = void (AdService::*)(Exchange&);
+    struct Route {
+        // Matches the decoded path segments.
+        bool (*matches)(const std::vector<std::string>& segments);
+        Handler serve;
+    };
+    static const Route kRoutes[];
+
     static void handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable* query, void* self);
-    void serve(SoupServerMessage* msg, const std::string& path, GHashTable* query);
+    void serve(SoupServerMessage* msg, const char* rawPath, GHashTable* query);
     void answer(SoupServerMessage* msg, const std::string& route, int status, const std::string& type,
                 const std::string& body);
+    void log(Exchange& ex, const char* route);
+    std::string answerFor(const std::string& route, const std::string& fallback) const;
+    bool noAd(const std::string& route) const;
+
+    void serveControl(Exchange& ex);
+    void serveStats(Exchange& ex);
+    void serveArt(Exchange& ex);
+    void serveGetinfo(Exchange& ex);
+    void serveImpression(Exchange& ex);
+    void serveClick(Exchange& ex);
+    void serveRelay(Exchange& ex);
+    void serveScript(Exchange& ex);
+    void serveInmobi(Exchange& ex);
+    void serveLeadbolt(Exchange& ex);
+    void serveGamefeat(Exchange& ex);
+    void serveMmedia(Exchange& ex);
+    void serveLanding(Exchange& ex);
+
+    std::string houseFile(const std::string& name) const;
     std::string houseAd(const std::string& name) const;
+    std::string sampleAd(const std::string& format) const;
     std::string stats() const;
 
     std::string houseDir_;
