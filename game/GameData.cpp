@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -35,44 +36,107 @@ void moneyToWords(int64_t dollars, uint32_t* high, uint32_t* low) {
     *low = uint32_t(dollars % kMoneyHighUnit);
 }
 
-int32_t loadGameData(GameData* data, Application* app) {
-    if (!data) return 0;
-    data->audio = app ? app->getAudio() : RefPtr<Audio>();
-    std::memset(data->words, 0, sizeof data->words);
-    RefPtr<SaveData> file = iOS::SaveDataImp::open(app, kSaveFileName);
-    if (!file) return 0;
-    auto fail = [data]() {
-        std::memset(data->words, 0, sizeof data->words);
-        return 0;
-    };
-    file->seek(0, 0);
-    if (SaveData::readU32LE(file) != kSaveMagic) return fail();
+namespace {
+
+// The save file's troubles are said on stderr, one line each; nothing
+// else of the game writes a log.
+void reportSave(const char* line) { std::fprintf(stderr, "mekko: %s\n", line); }
+
+uint32_t wordAt(const uint8_t* bytes, int32_t offset) {
+    return uint32_t(bytes[offset]) | uint32_t(bytes[offset + 1]) << 8 | uint32_t(bytes[offset + 2]) << 16 |
+           uint32_t(bytes[offset + 3]) << 24;
+}
+
+constexpr int32_t kTailWords[] = {kWordLastHigh, kWordLastLow, kWordTotalHigh, kWordTotalLow,
+                                  kWordTotalCents, kWordMedal3, kWordMedal1, kWordMedal2};
+
+// Reads the words from the file's first 172 bytes (zeros past its end) in
+// the layout's order; the byte offset of the first wrong magic word, or -1.
+int32_t readWords(GameData* data, const uint8_t* bytes) {
     uint32_t* w = data->words;
-    w[kWordMusicOff] = SaveData::readU32LE(file) & 1u;
-    w[kWordEffectsOff] = SaveData::readU32LE(file) & 1u;
-    if (SaveData::readU32LE(file) != kSaveMagic) return fail();
+    if (wordAt(bytes, 0) != kSaveMagic) return 0;
+    w[kWordMusicOff] = wordAt(bytes, 4) & 1u;
+    w[kWordEffectsOff] = wordAt(bytes, 8) & 1u;
+    if (wordAt(bytes, 12) != kSaveMagic) return 12;
     if (data->audio) {
         data->audio->setBGMOff(int(w[kWordMusicOff]));
         data->audio->setSEOff(int(w[kWordEffectsOff]));
     }
-    for (int32_t r = 0; r < kRankingRows; ++r) {
-        w[kWordRankHigh + r] = SaveData::readU32LE(file);
-        w[kWordRankLow + r] = SaveData::readU32LE(file);
-        w[kWordRankCents + r] = SaveData::readU32LE(file);
+    int32_t at = 16;
+    for (int32_t r = 0; r < kRankingRows; ++r, at += 12) {
+        w[kWordRankHigh + r] = wordAt(bytes, at);
+        w[kWordRankLow + r] = wordAt(bytes, at + 4);
+        w[kWordRankCents + r] = wordAt(bytes, at + 8);
     }
-    for (int32_t i : {kWordLastHigh, kWordLastLow, kWordTotalHigh, kWordTotalLow, kWordTotalCents, kWordMedal3,
-                      kWordMedal1, kWordMedal2}) {
-        w[i] = SaveData::readU32LE(file);
+    for (int32_t i : kTailWords) {
+        w[i] = wordAt(bytes, at);
+        at += 4;
     }
-    if (SaveData::readU32LE(file) != kSaveMagic) return fail();
-    return 1;
+    return wordAt(bytes, at) == kSaveMagic ? -1 : at;
+}
+
+int32_t saveFailed(GameData* data, const char* why) {
+    if (!data->saveFailureReported) {
+        data->saveFailureReported = 1;
+        char line[256];
+        std::snprintf(line, sizeof line, "%s could not be saved: %s", kSaveFileName, why);
+        reportSave(line);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int32_t loadGameData(GameData* data, Application* app) {
+    if (!data) return 0;
+    data->audio = app ? app->getAudio() : RefPtr<Audio>();
+    std::memset(data->words, 0, sizeof data->words);
+    RefPtr<SaveData> file = iOS::SaveDataImp::open(app, kSaveFileName, kSaveFileBytes);
+    if (!file) {
+        char line[256];
+        std::snprintf(line, sizeof line, "%s cannot be read (%s): the game starts from an empty record",
+                      kSaveFileName, std::strerror(errno));
+        reportSave(line);
+        data->keepDamagedSave = 1;
+        return 0;
+    }
+    uint8_t bytes[kSaveFileBytes] = {};
+    file->seek(0, 0);
+    const int32_t n = file->read(bytes, kSaveFileBytes);
+    if (n == 0) return 0;  // a new save file, still empty
+    const int32_t wrongMagic = readWords(data, bytes);
+    if (wrongMagic < 0) return 1;
+    std::memset(data->words, 0, sizeof data->words);
+    char why[96];
+    if (n < kSaveFileBytes) {
+        std::snprintf(why, sizeof why, "only %d of its %d bytes", int(n), int(kSaveFileBytes));
+    } else {
+        std::snprintf(why, sizeof why, "a wrong magic word at byte %d", int(wrongMagic));
+    }
+    char line[256];
+    std::snprintf(line, sizeof line, "%s is damaged (%s): the game starts from an empty record and keeps it as %s",
+                  kSaveFileName, why, kBrokenSaveFileName);
+    reportSave(line);
+    data->keepDamagedSave = 1;
+    return 0;
 }
 
 int32_t saveGameData(GameData* data, Application* app) {
     if (!data) return 0;
-    RefPtr<SaveData> file = iOS::SaveDataImp::open(app, kSaveFileName);
-    if (!file) return 0;
-    if (file->seek(0, 0) != 0) return 0;
+    if (data->keepDamagedSave) {
+        // Nothing is saved over a damaged file that could not be kept.
+        if (iOS::SaveDataImp::keepCopy(app, kSaveFileName, kBrokenSaveFileName) != 0) {
+            char why[160];
+            std::snprintf(why, sizeof why, "the damaged file could not be kept as %s (%s)", kBrokenSaveFileName,
+                          std::strerror(errno));
+            return saveFailed(data, why);
+        }
+        data->keepDamagedSave = 0;
+    }
+    // The layout's 172 bytes replace the whole file, whatever it held after them.
+    RefPtr<SaveData> file = iOS::SaveDataImp::open(app, kSaveFileName, kSaveFileBytes);
+    if (!file) return saveFailed(data, std::strerror(errno));
+    if (file->seek(0, 0) != 0) return saveFailed(data, "cannot seek");
     const uint32_t* w = data->words;
     uint32_t out[kSaveFileBytes / 4];
     int32_t n = 0;
@@ -85,15 +149,14 @@ int32_t saveGameData(GameData* data, Application* app) {
         out[n++] = w[kWordRankLow + r];
         out[n++] = w[kWordRankCents + r];
     }
-    for (int32_t i : {kWordLastHigh, kWordLastLow, kWordTotalHigh, kWordTotalLow, kWordTotalCents, kWordMedal3,
-                      kWordMedal1, kWordMedal2}) {
-        out[n++] = w[i];
-    }
+    for (int32_t i : kTailWords) out[n++] = w[i];
     out[n++] = kSaveMagic;
     bool ok = true;
     for (int32_t i = 0; i < n && ok; ++i) ok = SaveData::writeU32LE(file, out[i]) == 4;
+    if (!ok) return saveFailed(data, "the words could not be written");
     // Only a flushed save is in the file; a failed one leaves the old content whole.
-    return ok && file->flush() == 0 ? 1 : 0;
+    if (file->flush() != 0) return saveFailed(data, std::strerror(errno));
+    return 1;
 }
 
 namespace {

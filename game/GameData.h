@@ -42,6 +42,8 @@ constexpr int32_t kItemColumns = 6;
 
 constexpr uint32_t kSaveMagic = 0x4129A28C;
 constexpr char kSaveFileName[] = "mekko.sav";
+// A damaged save file is kept under this name before it is saved over.
+constexpr char kBrokenSaveFileName[] = "mekko.sav.broken";
 constexpr int32_t kSaveFileBytes = 172;  // 43 little-endian words
 constexpr int64_t kMoneyHighUnit = 100000000;  // dollars = high * unit + low
 
@@ -94,6 +96,11 @@ public:
     ItemSpawnRow* dumbbellTable = nullptr;
     int32_t dumbbellRows = 0;
     uint8_t interrupted = 0;
+    // The save file's troubles in this run: the file loaded was damaged (it
+    // is kept aside before the first save over it), and a failed save has
+    // been reported (only the first is).
+    uint8_t keepDamagedSave = 0;
+    uint8_t saveFailureReported = 0;
 };
 
 // A saved amount's dollars from its high and low words, in 64 bits.
@@ -104,12 +111,16 @@ inline int64_t moneyFromWords(uint32_t high, uint32_t low) {
 // part beyond 32 bits saturates).
 void moneyToWords(int64_t dollars, uint32_t* high, uint32_t* low);
 
-// Fills the words from "mekko.sav" and sets the record's audio reference;
-// 1 when the file was read whole and valid, else 0 with every word 0 (the
-// switches, once read, stay applied to the application's audio object).
+// Fills the words from the first 172 bytes of "mekko.sav" and sets the
+// record's audio reference; 1 when they were read whole and valid, else 0
+// with every word 0 (the switches, once read, stay applied to the
+// application's audio object). A file that is there but damaged or
+// unreadable is said on stderr, and marked to be kept aside.
 int32_t loadGameData(GameData* data, KelpaEngine::Application* app);
-// Writes the 43 words to "mekko.sav" from offset 0; 1 when the new content
-// is in the file, else 0 (the old content then stays whole).
+// Writes the 43 words as the whole of "mekko.sav"; 1 when the new content
+// is in the file, else 0 (the old content then stays whole). A damaged file
+// loaded before is first kept as "mekko.sav.broken" (when that fails,
+// nothing is saved over it); the first failure of a run is said on stderr.
 int32_t saveGameData(GameData* data, KelpaEngine::Application* app);
 
 // The table parser over size bytes (the data may hold a NUL anywhere): rows

@@ -4,7 +4,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,20 +48,30 @@ int openOrCreate(const char* path) {
     return -1;
 }
 
-// The whole file; false on a read error or a file over the limit.
-bool readAll(int fd, std::vector<uint8_t>* out, mode_t* mode) {
+// The file's bytes; false (errno set) on a read error. With cut, reading
+// stops after limit bytes; without, a file over limit is refused (EFBIG).
+bool readAll(int fd, std::vector<uint8_t>* out, mode_t* mode, int64_t limit, bool cut) {
     struct stat st;
-    if (::fstat(fd, &st) != 0 || st.st_size < 0 || st.st_size > SaveDataImp::kMaxBytes) return false;
+    if (::fstat(fd, &st) != 0) return false;
+    if (st.st_size < 0 || (!cut && st.st_size > limit)) {
+        errno = EFBIG;
+        return false;
+    }
     *mode = st.st_mode & 07777;
     std::vector<uint8_t> bytes;
     // The file may grow or shrink while it is read; read to its real end.
     uint8_t chunk[4096];
-    for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
+    while (int64_t(bytes.size()) < limit + (cut ? 0 : 1)) {
+        size_t want = sizeof chunk;
+        if (cut && limit - int64_t(bytes.size()) < int64_t(want)) want = size_t(limit - int64_t(bytes.size()));
+        ssize_t n = ::read(fd, chunk, want);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (n == 0) break;
-        if (int64_t(bytes.size()) + n > SaveDataImp::kMaxBytes) return false;
+        if (!cut && int64_t(bytes.size()) + n > limit) {
+            errno = EFBIG;
+            return false;
+        }
         bytes.insert(bytes.end(), chunk, chunk + n);
     }
     *out = std::move(bytes);
@@ -77,25 +89,73 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
+// The file's path in the Documents folder; false (errno set) when there is
+// none or it does not fit. A path that does not fit is refused, never cut
+// to a different file.
+bool documentsFile(const char* fileName, char (&path)[PATH_MAX]) {
+    if (!fileName || !*fileName || std::strlen(fileName) > kMaxNameLength) {
+        errno = EINVAL;
+        return false;
+    }
+    std::string folder = hostDocumentsPath();
+    if (folder.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    int len = std::snprintf(path, sizeof path, "%s/%s", folder.c_str(), fileName);
+    if (len < 0 || size_t(len) >= sizeof path) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    return true;
+}
+
+// Removes a leftover temporary file whose writer is gone: nobody holds its
+// lock (a writer's lock ends with the writer, however it ends).
+void removeIfAbandoned(int dir, const char* name) {
+    int fd = ::openat(dir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        ::unlinkat(dir, name, 0);
+    }
+    ::close(fd);
+}
+
+bool tempNameTail(const char* tail) {
+    int n = 0;
+    for (; tail[n]; ++n) {
+        const char c = tail[n];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+    }
+    return n == 6;
+}
+
 }  // namespace
 
 RefPtr<SaveData> SaveDataImp::open(Application* app, const char* fileName) {
-    if (!fileName || !*fileName) return nullptr;
-    if (std::strlen(fileName) > kMaxNameLength) return nullptr;
-    std::string folder = hostDocumentsPath();
-    if (folder.empty()) return nullptr;
-    // A path that does not fit is refused, never cut to a different file.
-    char path[PATH_MAX];
-    int len = std::snprintf(path, sizeof path, "%s/%s", folder.c_str(), fileName);
-    if (len < 0 || size_t(len) >= sizeof path) return nullptr;
+    return openHeld(app, fileName, kMaxBytes, false);
+}
 
+RefPtr<SaveData> SaveDataImp::open(Application* app, const char* fileName, int64_t prefix) {
+    if (prefix < 0) prefix = 0;
+    return openHeld(app, fileName, prefix < kMaxBytes ? prefix : kMaxBytes, true);
+}
+
+RefPtr<SaveData> SaveDataImp::openHeld(Application* app, const char* fileName, int64_t limit, bool cut) {
+    char path[PATH_MAX];
+    if (!documentsFile(fileName, path)) return nullptr;
     int fd = openOrCreate(path);
     if (fd < 0) return nullptr;
     std::vector<uint8_t> bytes;
     mode_t mode = 0600;
-    bool read = readAll(fd, &bytes, &mode);
+    bool read = readAll(fd, &bytes, &mode, limit, cut);
+    int readError = errno;
     ::close(fd);
-    if (!read) return nullptr;
+    if (!read) {
+        errno = readError;
+        return nullptr;
+    }
 
     // The new content replaces the file a link points to, not the link.
     char real[PATH_MAX];
@@ -106,8 +166,24 @@ RefPtr<SaveData> SaveDataImp::open(Application* app, const char* fileName) {
     std::string realFolder = slash == 0 ? std::string("/") : where.substr(0, slash);
 
     auto* obj = new (std::nothrow) SaveDataImp(realFolder, where.substr(slash + 1), std::move(bytes), mode, app);
-    if (!obj) return nullptr;
+    if (!obj) {
+        errno = ENOMEM;
+        return nullptr;
+    }
     return adoptRef<SaveDataImp, SaveData>(obj);
+}
+
+int32_t SaveDataImp::keepCopy(Application*, const char* fileName, const char* copyName) {
+    char path[PATH_MAX], copy[PATH_MAX];
+    if (!documentsFile(fileName, path) || !documentsFile(copyName, copy)) return -1;
+    struct stat st;
+    if (::stat(path, &st) != 0) return errno == ENOENT ? 0 : -1;
+    if (::unlink(copy) != 0 && errno != ENOENT) return -1;
+    // A second name for the same file (through a link to its target): the
+    // save then renames new content over the first name only.
+    if (::linkat(AT_FDCWD, path, AT_FDCWD, copy, AT_SYMLINK_FOLLOW) == 0) return 0;
+    // A file system without hard links: the file moves aside instead.
+    return ::rename(path, copy) == 0 ? 0 : -1;
 }
 
 SaveDataImp::~SaveDataImp() { flush(); }
@@ -142,19 +218,48 @@ int32_t SaveDataImp::write(const void* buffer, int32_t n) {
     return int32_t(count);
 }
 
+// A hidden name beside the file, short enough for any file name; mkstemp
+// fills in the last six characters.
+std::string SaveDataImp::tempPrefix() const { return "." + name_.substr(0, 200) + "."; }
+
+void SaveDataImp::removeLeftovers() const {
+    int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    DIR* d = ::fdopendir(dir);
+    if (!d) {
+        ::close(dir);
+        return;
+    }
+    const std::string prefix = tempPrefix();
+    while (const dirent* e = ::readdir(d)) {
+        if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+        if (!tempNameTail(e->d_name + prefix.size())) continue;
+        removeIfAbandoned(::dirfd(d), e->d_name);
+    }
+    ::closedir(d);
+}
+
 int32_t SaveDataImp::flush() {
     if (!dirty_) return 0;
     std::string target = folder_ == "/" ? "/" + name_ : folder_ + "/" + name_;
-    // A hidden name beside the file, short enough for any file name.
-    std::string temp = (folder_ == "/" ? std::string("/.") : folder_ + "/.") + name_.substr(0, 200) + ".XXXXXX";
+    std::string temp = (folder_ == "/" ? std::string("/") : folder_ + "/") + tempPrefix() + "XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return -1;
+    // Held until the rename is done: a temporary file nobody holds is a
+    // killed writer's leftover.
+    int lock = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+    if (lock >= 0) ::flock(lock, LOCK_EX);
     bool ok = ::fchmod(fd, mode_) == 0 && writeAll(fd, bytes_.data(), bytes_.size()) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+        int error = errno;
         ::unlink(temp.c_str());
+        if (lock >= 0) ::close(lock);
+        errno = error;
         return -1;
     }
+    if (lock >= 0) ::close(lock);
+    removeLeftovers();
     // The rename itself is durable only once the folder is synced. Some
     // file systems cannot sync a folder (EINVAL); the rename stands there.
     int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

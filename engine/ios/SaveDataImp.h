@@ -2,6 +2,8 @@
 // in memory; a flush writes the whole new content to a temporary file in
 // the same folder, syncs it, renames it over the save file and syncs the
 // folder, so a crash at any point leaves the old or the new content whole.
+// A writer killed between its temporary file and the rename leaves that
+// file behind; the next successful flush of the same file removes it.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +36,16 @@ public:
     static RefPtr<SaveData> open(const RefPtr<Application>& app, const char* fileName) {
         return open(app.get(), fileName);
     }
+    // The same for a file of a fixed layout of `prefix` bytes (at most
+    // kMaxBytes): only its first `prefix` bytes are held, however long it
+    // is, and a flush replaces it whole with what is held. On failure the
+    // open calls leave errno telling why.
+    static RefPtr<SaveData> open(Application* app, const char* fileName, int64_t prefix);
+
+    // Keeps the file fileName as copyName beside it (replacing an older
+    // copyName), before it is saved over: 0 on success or when there is no
+    // such file, else -1 with errno set.
+    static int32_t keepCopy(Application* app, const char* fileName, const char* copyName);
 
     ~SaveDataImp() override;
     int32_t seek(int32_t offset, uint32_t whence) override;
@@ -42,6 +54,10 @@ public:
     int32_t flush() override;
 
 private:
+    static RefPtr<SaveData> openHeld(Application* app, const char* fileName, int64_t limit, bool cut);
+    std::string tempPrefix() const;
+    void removeLeftovers() const;
+
     SaveDataImp(std::string folder, std::string name, std::vector<uint8_t> bytes, mode_t mode, Application* app)
         : folder_(std::move(folder)), name_(std::move(name)), bytes_(std::move(bytes)), mode_(mode), app_(app) {}
 

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
 
+#include <algorithm>
 #include <cfloat>
 #include <cstring>
 #include <fstream>
@@ -259,3 +262,215 @@ TEST(GameEntry, TheRecordHoldsTheSharedObjectsAndTheSavedWords) {
 }
 
 }  // namespace
+
+// --- a damaged, long or half-written save loses nothing ---
+
+namespace {
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The game's own lines of what was said on stderr (the audio library may
+// say things of its own).
+std::string gameLines(const std::string& said) {
+    std::string out;
+    for (size_t at = 0; at < said.size();) {
+        size_t end = said.find('\n', at);
+        end = end == std::string::npos ? said.size() : end + 1;
+        if (said.compare(at, 7, "mekko: ") == 0) out += said.substr(at, end - at);
+        at = end;
+    }
+    return out;
+}
+
+// Loads in a fresh record; the game's lines said on stderr.
+std::string loadReport(gametest::GameWorld& world, GameData* into, int32_t* result) {
+    testing::internal::CaptureStderr();
+    *result = loadGameData(into, world.app.get());
+    return gameLines(testing::internal::GetCapturedStderr());
+}
+
+}  // namespace
+
+TEST(SaveFileTroubles, ADamagedFileIsSaidOnceAndKeptBeforeItIsSavedOver) {
+    gametest::GameWorld world;
+    fillWords(world.data);
+    ASSERT_EQ(1, saveGameData(world.data, world.app.get()));
+    const std::string path = world.docs.file(kSaveFileName);
+    const std::string broken = world.docs.file("mekko.sav.broken");
+    const std::vector<uint8_t> good = fileBytes(path);
+    auto flipped = [&](size_t byte) {
+        std::vector<uint8_t> b = good;
+        b[byte] ^= 0x10;
+        return b;
+    };
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        const char* why;
+    } cases[] = {
+        {"first magic", flipped(1), "wrong magic word at byte 0"},
+        {"second magic", flipped(14), "wrong magic word at byte 12"},
+        {"last magic", flipped(171), "wrong magic word at byte 168"},
+        {"cut short", std::vector<uint8_t>(good.begin(), good.begin() + 100), "only 100 of its 172 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::unlink(broken.c_str());
+        writeFile(path, c.bytes);
+        GameData loaded;
+        int32_t result = -1;
+        const std::string said = loadReport(world, &loaded, &result);
+        EXPECT_EQ(0, result);
+        for (uint32_t w : loaded.words) EXPECT_EQ(0u, w);
+        EXPECT_NE(said.find("mekko.sav is damaged"), std::string::npos) << said;
+        EXPECT_NE(said.find(c.why), std::string::npos) << said;
+        EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;
+        EXPECT_FALSE(exists(broken)) << "nothing moves before a save";
+
+        loaded.words[kWordLastLow] = 5;
+        ASSERT_EQ(1, saveGameData(&loaded, world.app.get()));
+        EXPECT_EQ(c.bytes, fileBytes(broken)) << "the damaged file is kept whole";
+        const std::vector<uint8_t> saved = fileBytes(path);
+        ASSERT_EQ(size_t(kSaveFileBytes), saved.size());
+        EXPECT_EQ(5u, wordAt(saved, 140));
+        // Later saves go over the new file only.
+        loaded.words[kWordLastLow] = 6;
+        ASSERT_EQ(1, saveGameData(&loaded, world.app.get()));
+        EXPECT_EQ(c.bytes, fileBytes(broken));
+        EXPECT_EQ(6u, wordAt(fileBytes(path), 140));
+    }
+}
+
+TEST(SaveFileTroubles, ANewOrEmptyFileIsNoTrouble) {
+    gametest::GameWorld world;
+    for (bool emptyFile : {false, true}) {
+        if (emptyFile) writeFile(world.docs.file(kSaveFileName), {});
+        GameData loaded;
+        int32_t result = -1;
+        EXPECT_EQ("", loadReport(world, &loaded, &result));
+        EXPECT_EQ(0, result);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(1, saveGameData(&loaded, world.app.get()));
+        EXPECT_EQ("", gameLines(testing::internal::GetCapturedStderr()));
+        EXPECT_FALSE(exists(world.docs.file("mekko.sav.broken")));
+        ::unlink(world.docs.file(kSaveFileName).c_str());
+    }
+}
+
+TEST(SaveFileTroubles, AnUnreadableFileIsSaidWithWhyAndMovedAsideWhole) {
+    gametest::GameWorld world;
+    const std::string path = world.docs.file(kSaveFileName);
+    ASSERT_EQ(0, ::mkdir(path.c_str(), 0700));
+    writeFile(path + "/inside", {1, 2, 3});
+    GameData loaded;
+    int32_t result = -1;
+    const std::string said = loadReport(world, &loaded, &result);
+    EXPECT_EQ(0, result);
+    EXPECT_NE(said.find("mekko.sav cannot be read (Is a directory)"), std::string::npos) << said;
+    ASSERT_EQ(1, saveGameData(&loaded, world.app.get()));
+    EXPECT_EQ(std::vector<uint8_t>({1, 2, 3}), fileBytes(world.docs.file("mekko.sav.broken") + "/inside"));
+    EXPECT_EQ(size_t(kSaveFileBytes), fileBytes(path).size());
+}
+
+TEST(SaveFileTroubles, BytesAfterTheLayoutNeitherHideTheWordsNorStopSaves) {
+    gametest::GameWorld world;
+    fillWords(world.data);
+    ASSERT_EQ(1, saveGameData(world.data, world.app.get()));
+    const std::string path = world.docs.file(kSaveFileName);
+    const std::vector<uint8_t> good = fileBytes(path);
+    for (size_t extra : {size_t(10), size_t(3) << 20}) {
+        SCOPED_TRACE(extra);
+        std::vector<uint8_t> longer = good;
+        longer.resize(good.size() + extra, 0xEE);
+        writeFile(path, longer);
+        GameData loaded;
+        int32_t result = -1;
+        EXPECT_EQ("", loadReport(world, &loaded, &result));
+        EXPECT_EQ(1, result);
+        EXPECT_EQ(1032u, loaded.words[kWordLastHigh]);
+        loaded.words[kWordLastHigh] = 77;
+        ASSERT_EQ(1, saveGameData(&loaded, world.app.get()));
+        const std::vector<uint8_t> saved = fileBytes(path);
+        ASSERT_EQ(size_t(kSaveFileBytes), saved.size()) << "a whole new file";
+        EXPECT_EQ(77u, wordAt(saved, 136));
+        EXPECT_EQ(kSaveMagic, wordAt(saved, 168));
+    }
+}
+
+// A writer killed between its temporary file and the rename leaves the
+// temporary file; the next save removes it, but never one a live writer
+// still holds, nor anything else in the folder.
+TEST(SaveFileTroubles, LeftoversOfAKilledSaveGoWithTheNextSave) {
+    gametest::GameWorld world;
+    fillWords(world.data);
+    const std::string leftover = world.docs.file(".mekko.sav.Ab3xZ9");
+    writeFile(leftover, std::vector<uint8_t>(60, 0x8C));
+    const std::string keep[] = {world.docs.file(".mekko.sav.Ab3-Z9"), world.docs.file(".mekko.sav.Ab3xZ"),
+                                world.docs.file("mekko.sav.Ab3xZ9"), world.docs.file(".other.sav.Ab3xZ9")};
+    for (const std::string& k : keep) writeFile(k, {1});
+    // A writer in another process, mid-save: its file is held until it is
+    // killed, as a save is until its rename.
+    const std::string live = world.docs.file(".mekko.sav.Q1w2E3");
+    writeFile(live, {2});
+    int ready[2];
+    ASSERT_EQ(0, ::pipe(ready));
+    pid_t writer = ::fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        int fd = ::open(live.c_str(), O_RDONLY);
+        char ok = (fd >= 0 && ::flock(fd, LOCK_EX) == 0) ? 1 : 0;
+        if (::write(ready[1], &ok, 1) != 1) _exit(1);
+        ::alarm(60);  // bounded, should the test die first
+        for (;;) ::pause();
+    }
+    char ok = 0;
+    ASSERT_EQ(1, ::read(ready[0], &ok, 1));
+    ASSERT_EQ(1, ok);
+
+    ASSERT_EQ(1, saveGameData(world.data, world.app.get()));
+    EXPECT_FALSE(exists(leftover));
+    EXPECT_TRUE(exists(live)) << "a live writer's file stays";
+    for (const std::string& k : keep) EXPECT_TRUE(exists(k)) << k;
+
+    ::kill(writer, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(writer, ::waitpid(writer, &status, 0));
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ASSERT_EQ(1, saveGameData(world.data, world.app.get()));
+    EXPECT_FALSE(exists(live)) << "once its writer is killed";
+    for (const std::string& k : keep) EXPECT_TRUE(exists(k)) << k;
+}
+
+TEST(SaveFileTroubles, OnlyTheFirstFailedSaveOfARunIsSaid) {
+    gametest::GameWorld world;
+    fillWords(world.data);
+    int out[2];
+    ASSERT_EQ(0, ::pipe(out));
+    // In a child whose files may not grow past 100 bytes, every save fails.
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim = {100, 100};
+        if (::setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(77);
+        ::dup2(out[1], 2);
+        int failed = 0;
+        for (int i = 0; i < 3; ++i) failed += saveGameData(world.data, world.app.get()) == 0;
+        _exit(failed);
+    }
+    ::close(out[1]);
+    std::string said;
+    char buf[512];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) said.append(buf, size_t(n));
+    ::close(out[0]);
+    int status = 0;
+    ASSERT_EQ(pid, ::waitpid(pid, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no file size limit here";
+    EXPECT_EQ(3, WEXITSTATUS(status));
+    EXPECT_EQ("mekko: mekko.sav could not be saved: File too large\n", gameLines(said));
+}
