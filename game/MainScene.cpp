@@ -49,7 +49,7 @@ RefPtr<Scene> GameScene_Main::update(Application* app) {
     touches.read(app);
     if (endRunning) {
         endNow = nowMs();
-        if (endNow - endStart >= kEndDelayMs) return MekkoResult::create(app, data);
+        if (endNow - endStart >= kEndDelayMs) return MekkoResult::create(app, data, bookedResult());
     }
     if (!countingDown && alive && pauseButton && pauseButton->update(touches)) {
         playEffect(data, tapSound);
@@ -254,7 +254,19 @@ void MekkoMain::frameLogic(Application* app, const TouchFrame& frame) {
         }
     }
 
+    // Once the play has ended (its money can change no more after this
+    // frame) its result is booked, whatever comes next.
+    if (ended() && !resultBooked) bookPlay(app);
     if (!player) writeResult(app);
+}
+
+void MekkoMain::bookPlay(Application* app) {
+    resultBooked = true;
+    if (!data) return;
+    moneyToWords(moneyDollars, &data->words[kWordLastHigh], &data->words[kWordLastLow]);
+    data->words[kWordLastCents] = uint32_t(moneyCents);
+    booking = bookResult(data, app);
+    resultSaved = booking.saved;
 }
 
 void MekkoMain::gameOverStep() {
@@ -279,9 +291,10 @@ void MekkoMain::writeResult(Application* app) {
         moneyToWords(moneyDollars, &data->words[kWordLastHigh], &data->words[kWordLastLow]);
         data->words[kWordLastCents] = uint32_t(moneyCents);
         // Every frame of the end delay writes the same words; the file (a
-        // crash-safe save, flushed to disk) is written the first time only,
-        // or again should a save fail.
+        // crash-safe save, flushed to disk) was written when the play was
+        // booked, and is written again only should that save have failed.
         if (!resultSaved) resultSaved = saveGameData(data, app) == 1;
+        booking.saved = resultSaved;
     }
     startEndDelay();
 }

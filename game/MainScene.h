@@ -17,6 +17,7 @@
 #include "engine/Sound.h"
 #include "game/GameData.h"
 #include "game/Player.h"
+#include "game/ResultScene.h"
 #include "game/SceneKit.h"
 #include "game/ThrownItems.h"
 
@@ -64,6 +65,10 @@ private:
     // Pauses the tunes and runs the pause panel; the next scene on Restart
     // or Main Menu, null on Resume.
     KelpaEngine::RefPtr<KelpaEngine::Scene> pauseSequence(KelpaEngine::Application* app);
+
+protected:
+    // The play's booking for the result screen; null before the play ended.
+    virtual const BookedResult* bookedResult() const { return nullptr; }
 };
 
 // "Tap to turn", blinking 30 frames on and 15 off over the stage.
@@ -122,6 +127,8 @@ public:
     bool ended() const { return hitByDumbbell || fellOffStage; }
 
     bool resultSaved = false;  // the play's result is in the save file
+    bool resultBooked = false;  // ranking, totals and medals hold this play
+    BookedResult booking;
     int32_t offset = 0;
     KelpaEngine::RefPtr<FallingCoin> coins[kCoinSlots];
     KelpaEngine::RefPtr<FallingDollar> dollars[kDollarSlots];
@@ -198,9 +205,13 @@ public:
     KelpaEngine::RefPtr<KelpaEngine::Sound> coinSound, dollarSound, dumbbellSound, jewel1Sound, jewel2Sound,
         jewel3Sound, countdownSound, startSound, treasureSound, fallSound;
 
+protected:
+    const BookedResult* bookedResult() const override { return resultBooked ? &booking : nullptr; }
+
 private:
     void gameOverStep();
     void writeResult(KelpaEngine::Application* app);
+    void bookPlay(KelpaEngine::Application* app);
     void checkHighScore();
 };
 

@@ -39,6 +39,20 @@ bool beats(const RankRow& a, const RankRow& b) {
     return a.money > b.money || (a.money == b.money && a.cents > b.cents);
 }
 
+// Counts the last result's medal and adds it to the lifetime totals; the medal.
+int32_t countMedalAndTotal(uint32_t* w, int64_t dollars) {
+    const int32_t medal = medalFor(dollars);
+    switch (medal) {
+        case 1: w[kWordMedal1] = addMedal(w[kWordMedal1]); break;
+        case 2: w[kWordMedal2] = addMedal(w[kWordMedal2]); break;
+        case 3: w[kWordMedal3] = addMedal(w[kWordMedal3]); break;
+        default: break;
+    }
+    addToTotal(&w[kWordTotalHigh], &w[kWordTotalLow], &w[kWordTotalCents], w[kWordLastHigh], w[kWordLastLow],
+               w[kWordLastCents]);
+    return medal;
+}
+
 }  // namespace
 
 uint32_t addMedal(uint32_t count) { return count >= kMedalCountCap ? kMedalCountCap : count + 1; }
@@ -162,9 +176,16 @@ bool GameScene_Result::draw(Application* app, Graphics* g) {
 
 // --- MekkoResult ---
 
-SceneRef MekkoResult::create(Application* app, GameData* data) {
+SceneRef MekkoResult::create(Application* app, GameData* data) { return create(app, data, nullptr); }
+
+SceneRef MekkoResult::create(Application* app, GameData* data, const BookedResult* booked) {
     if (app) app->setName("mekko");
-    return makeRef<MekkoResult>(data);
+    RefPtr<MekkoResult> scene = makeRef<MekkoResult>(data);
+    if (scene && booked) {
+        scene->booked_ = true;
+        scene->booking_ = *booked;
+    }
+    return scene;
 }
 
 Sprite2D* MekkoResult::shownMedal() const {
@@ -204,28 +225,16 @@ int32_t MekkoResult::prepareResults(Application* app) {
     uint32_t* w = data->words;
     resultCents = w[kWordLastCents];
     resultDollars = moneyFromWords(w[kWordLastHigh], w[kWordLastLow]);
-
-    switch (medalFor(resultDollars)) {
-        case 1:
-            medal1 = 1;
-            w[kWordMedal1] = addMedal(w[kWordMedal1]);
-            break;
-        case 2:
-            medal2 = 1;
-            w[kWordMedal2] = addMedal(w[kWordMedal2]);
-            break;
-        case 3:
-            medal3 = 1;
-            w[kWordMedal3] = addMedal(w[kWordMedal3]);
-            break;
-        default:
-            break;
+    if (!booked_) {
+        booking_.medal = countMedalAndTotal(w, resultDollars);
+        insertRanking(app);
+    } else {
+        rankIndex = booking_.rankIndex;
+        rankIn = booking_.rankIn;
     }
-
-    addToTotal(&w[kWordTotalHigh], &w[kWordTotalLow], &w[kWordTotalCents], w[kWordLastHigh], w[kWordLastLow],
-               w[kWordLastCents]);
-
-    insertRanking(app);
+    medal1 = booking_.medal == 1 ? 1 : 0;
+    medal2 = booking_.medal == 2 ? 1 : 0;
+    medal3 = booking_.medal == 3 ? 1 : 0;
 
     resultTextLength = formatMoney(resultText, sizeof resultText, resultDollars, resultCents);
     for (int32_t i = 0; i < kShownRows; ++i) {
@@ -234,20 +243,25 @@ int32_t MekkoResult::prepareResults(Application* app) {
                                         moneyFromWords(w[kWordRankHigh + i], w[kWordRankLow + i]),
                                         w[kWordRankCents + i]);
     }
-    saveGameData(data, app);
+    // A booking already in the file is not saved again.
+    if (!booked_ || !booking_.saved) saveGameData(data, app);
     return 1;
 }
 
 void MekkoResult::insertRanking(Application* app) {
-    uint32_t* w = data->words;
+    rankIndex = insertIntoRanking(data->words, resultDollars, resultCents, &rankIn);
+    saveGameData(data, app);
+}
+
+int32_t insertIntoRanking(uint32_t* w, int64_t dollars, int64_t cents, uint8_t* rankIn) {
     RankRow rows[kRankingRows];
     for (int32_t k = 0; k < kRankingRows; ++k) {
-        const uint32_t high = w[kWordRankHigh + k], low = w[kWordRankLow + k], cents = w[kWordRankCents + k];
-        rows[k] = RankRow{moneyFromWords(high, low), int64_t(cents), high, low, cents, false};
+        const uint32_t high = w[kWordRankHigh + k], low = w[kWordRankLow + k], c = w[kWordRankCents + k];
+        rows[k] = RankRow{moneyFromWords(high, low), int64_t(c), high, low, c, false};
     }
-    const RankRow entry{resultDollars, resultCents, w[kWordLastHigh], w[kWordLastLow], w[kWordLastCents], true};
+    const RankRow entry{dollars, cents, w[kWordLastHigh], w[kWordLastLow], w[kWordLastCents], true};
     // Ties stay below the row they equal.
-    rankIn = beats(entry, rows[4]) ? 1 : 0;
+    if (rankIn) *rankIn = beats(entry, rows[4]) ? 1 : 0;
     const bool entered = beats(entry, rows[kRankingRows - 1]);
     if (entered) rows[kRankingRows - 1] = entry;
 
@@ -258,15 +272,26 @@ void MekkoResult::insertRanking(Application* app) {
     }
     // Follow the entry itself, so that rows out of order in the file cannot
     // move the highlight onto another row.
-    rankIndex = -1;
+    int32_t reached = -1;
     for (int32_t k = 0; k < kRankingRows; ++k) {
-        if (rows[k].entry) rankIndex = k;
+        if (rows[k].entry) reached = k;
         // The rows keep their own words: a row is moved, never re-split.
         w[kWordRankHigh + k] = rows[k].high;
         w[kWordRankLow + k] = rows[k].low;
         w[kWordRankCents + k] = rows[k].centsWord;
     }
-    saveGameData(data, app);
+    return reached;
+}
+
+BookedResult bookResult(GameData* data, Application* app) {
+    BookedResult booked;
+    if (!data) return booked;
+    uint32_t* w = data->words;
+    const int64_t dollars = moneyFromWords(w[kWordLastHigh], w[kWordLastLow]);
+    booked.medal = countMedalAndTotal(w, dollars);
+    booked.rankIndex = insertIntoRanking(w, dollars, w[kWordLastCents], &booked.rankIn);
+    booked.saved = saveGameData(data, app) == 1;
+    return booked;
 }
 
 int32_t MekkoResult::updateMedalAnimation(Application*) {

@@ -34,6 +34,23 @@ void addToTotal(uint32_t* high, uint32_t* low, uint32_t* cents, uint32_t addHigh
 // The medal of a result in whole dollars: 1, 2, 3, or 0 for none.
 int32_t medalFor(int64_t dollars);
 
+// Puts a result into the ten ranking rows of the words when it beats row
+// 10 (ties stay below the row they equal); the row it reached, or -1.
+// rankIn tells whether it went above the old fifth row.
+int32_t insertIntoRanking(uint32_t* words, int64_t dollars, int64_t cents, uint8_t* rankIn);
+
+// What booking a play's result gave the result screen to show.
+struct BookedResult {
+    int32_t medal = 0;       // 1, 2, 3, or 0 for none
+    int32_t rankIndex = -1;  // the ranking row reached, -1 when it stayed out
+    uint8_t rankIn = 0;      // above the old fifth row
+    bool saved = false;      // the booking is in the save file
+};
+
+// Books the last result (words 32 to 34) into the medal counts, the
+// lifetime totals and the ranking, and saves: once for each play.
+BookedResult bookResult(GameData* data, KelpaEngine::Application* app);
+
 constexpr int32_t kShareTextSize = 1024;
 // "Reward:$1,234.05 [iOS]... [Android]... #$1,000,000,000,000.00 #RUVO".
 int32_t buildShareText(char* out, size_t size, const char* moneyText);
@@ -74,7 +91,12 @@ private:
 
 class MekkoResult : public GameScene_Result {
 public:
+    // The screen books the last result itself.
     static SceneRef create(KelpaEngine::Application* app, GameData* data);
+    // With booked, the play's result was booked when it ended (main play
+    // does it then, so that no way out of the play loses it) and the screen
+    // only shows it; without, as create.
+    static SceneRef create(KelpaEngine::Application* app, GameData* data, const BookedResult* booked);
 
     explicit MekkoResult(GameData* data) : GameScene_Result(data), data(data) {}
 
@@ -122,6 +144,8 @@ public:
 
 private:
     KelpaEngine::Sprite2D* shownMedal() const;
+    bool booked_ = false;
+    BookedResult booking_;
 };
 
 }  // namespace mekko

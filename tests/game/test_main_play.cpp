@@ -13,6 +13,7 @@
 
 #include "engine/HostBridge.h"
 #include "game/MainScene.h"
+#include "game/ResultScene.h"
 #include "tests/game/play_fixture.h"
 
 using namespace mekko;
@@ -301,6 +302,127 @@ TEST(MainPlay, AfterTheFallTheResultIsSavedAndTheResultScreenFollows801MsLater) 
     EXPECT_EQ(1234u, fileWord(sav, 136));
     EXPECT_EQ(56789012u, fileWord(sav, 140));
     EXPECT_EQ(kSaveMagic, fileWord(sav, 168));
+}
+
+// A world whose record holds one ranked play of $500.00 and a lifetime
+// total of $10.00, playing until it ends by walking off with
+// $123,456,789,012.34.
+struct EndingPlay {
+    EndingPlay()
+        : w("375x667@2", true, [](GameData* d) {
+              d->words[kWordRankLow] = 500;
+              d->words[kWordTotalLow] = 10;
+          }) {
+        w.drawFrames = false;
+        w.playFor(30);
+        MekkoMain& m = *w.main();
+        m.moneyDollars = 123456789012LL;
+        m.moneyCents = 34;
+        m.direction = 0;
+        m.player->setDirection(0);
+        m.player->x = float(m.offset) + 470.0f;  // walks off on the next frame
+    }
+    // The words the save file holds now.
+    std::vector<uint32_t> saved() const {
+        std::vector<uint32_t> words(kWordCount, 0);
+        EXPECT_TRUE(gametest::readSaveFile(w.savePath(), words.data()));
+        return words;
+    }
+    // The pause panel, opened by a suspension on the next frame, is left by
+    // the button at y.
+    bool leaveByPanel(int32_t y) {
+        int pass = -1;
+        const int32_t x = layoutOffset(w.app.get()) + 270;
+        w.host.script = [&, x, y](int) {
+            if (w.hooksThisStep++ == 0) return;
+            ++pass;
+            w.playClock.t += 16;
+            if (pass == 1) w.host.suspend = false;
+            if (pass == 2) w.host.pending.publish({x, y, 1, kPhaseBegan});
+            if (pass == 3) w.host.pending.publish({x, y, 1, kPhaseEnded});
+        };
+        w.host.suspend = true;
+        const bool changed = w.step();
+        w.host.script = nullptr;
+        return changed;
+    }
+    gametest::PlayWorld w;
+};
+
+// The booked play: first in the ranking above the $500.00, in the total
+// once, one second-band medal.
+void expectBookedOnce(const std::vector<uint32_t>& words) {
+    EXPECT_EQ(1234u, words[kWordRankHigh]);
+    EXPECT_EQ(56789012u, words[kWordRankLow]);
+    EXPECT_EQ(34u, words[kWordRankCents]);
+    EXPECT_EQ(0u, words[kWordRankHigh + 1]);
+    EXPECT_EQ(500u, words[kWordRankLow + 1]);
+    EXPECT_EQ(0u, words[kWordRankLow + 2]) << "in the ranking once";
+    EXPECT_EQ(1234u, words[kWordTotalHigh]);
+    EXPECT_EQ(56789022u, words[kWordTotalLow]) << "in the total once";
+    EXPECT_EQ(34u, words[kWordTotalCents]);
+    EXPECT_EQ(1u, words[kWordMedal2]);
+    EXPECT_EQ(0u, words[kWordMedal1] + words[kWordMedal3]);
+    EXPECT_EQ(1234u, words[kWordLastHigh]);
+    EXPECT_EQ(56789012u, words[kWordLastLow]);
+}
+
+TEST(MainPlay, APlaysResultIsBookedHoweverTheProgramEndsAfterTheFall) {
+    enum Exit { Terminate, MainMenu, Restart };
+    const struct {
+        const char* what;
+        bool inEndDelay;  // else during the fall, 5 frames after the end
+        Exit exit;
+    } cases[] = {
+        {"terminated during the fall", false, Terminate},
+        {"terminated during the end delay", true, Terminate},
+        {"main menu from a suspension during the fall", false, MainMenu},
+        {"restart from a suspension during the end delay", true, Restart},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EndingPlay play;
+        gametest::PlayWorld& w = play.w;
+        bool changed = false;
+        if (c.inEndDelay) {
+            for (int f = 0; f < 400 && !w.main()->endRunning; ++f) ASSERT_FALSE(w.step());
+            changed = w.run(10);
+        } else {
+            changed = w.run(5);
+            ASSERT_TRUE(w.main()->ended());
+            ASSERT_TRUE(w.main()->player);
+        }
+        ASSERT_FALSE(changed);
+        if (c.exit == Terminate) {
+            w.scene.reset();  // the runner stops and lets the scene go
+        } else {
+            ASSERT_TRUE(play.leaveByPanel(c.exit == MainMenu ? 530 : 330));
+            if (c.exit == Restart) {
+                ASSERT_NE(nullptr, w.main()) << "a new play";
+                w.run(60);
+            }
+        }
+        expectBookedOnce(play.saved());
+    }
+}
+
+TEST(MainPlay, APlayThatReachesTheResultScreenIsBookedOnce) {
+    EndingPlay play;
+    gametest::PlayWorld& w = play.w;
+    ASSERT_TRUE(w.run(400));
+    MekkoResult* r = dynamic_cast<MekkoResult*>(w.scene.get());
+    ASSERT_NE(nullptr, r);
+    w.run(80);
+    expectBookedOnce(play.saved());
+    const std::vector<uint32_t> inMemory(w.data->words, w.data->words + kWordCount);
+    std::vector<uint32_t> want = play.saved();
+    want[kWordLastCents] = 34;  // not in the file
+    EXPECT_EQ(want, inMemory);
+    EXPECT_EQ(0, r->rankIndex);
+    EXPECT_EQ(1, r->rankIn);
+    EXPECT_EQ(1, r->medal2);
+    EXPECT_STREQ("$123,456,789,012.34", r->rowTexts[0]);
+    EXPECT_STREQ("$500.00", r->rowTexts[1]);
 }
 
 TEST(MainPlay, AHitEndsThePlayWithTheShakeAndTheFall) {
