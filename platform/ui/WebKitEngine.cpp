@@ -34,6 +34,12 @@ public:
         if (!(scale_ >= 1)) scale_ = 1;
         window_ = gtk_offscreen_window_new();
         g_object_ref_sink(window_);
+        // A page paints only what it draws: the window under it keeps alpha
+        // and paints no theme background of its own.
+        if (GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window_))) {
+            gtk_widget_set_visual(window_, rgba);
+        }
+        gtk_widget_set_app_paintable(window_, TRUE);
         view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(sharedContext()));
         g_object_ref_sink(view_);
         WebKitSettings* settings = webkit_web_view_get_settings(view_);

@@ -97,6 +97,51 @@ TEST_F(WebView, PagesFinishOrFailOnceAndRenderOffScreen) {
     EXPECT_EQ(rec.count("fail"), 1);
 }
 
+// A web view draws only what its page paints: before any page, with an
+// empty page and where a page's body is clear, what lies under the view
+// shows through; a page's own background covers it.
+TEST_F(WebView, WhatThePageLeavesClearShowsWhatIsUnder) {
+    const struct {
+        const char* what;
+        const char* html;  // null: nothing loaded
+        uint32_t left, right;
+    } cases[] = {
+        {"nothing loaded", nullptr, 0xff00ff00u, 0xff00ff00u},
+        {"an empty page", "", 0xff00ff00u, 0xff00ff00u},
+        {"a clear body", "<body style='margin:0'><div style='position:absolute;left:160px;top:0;width:160px;"
+                         "height:50px;background:#0000ff'></div></body>",
+         0xff00ff00u, 0xff0000ffu},
+        {"a body of its own colour", "<body style='margin:0;background:#ff0000'></body>", 0xffff0000u, 0xffff0000u},
+    };
+    // The view over a green ground, 0xAARRGGBB.
+    auto over = [&](int x, int y) {
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 320, 50);
+        cairo_t* cr = cairo_create(s);
+        cairo_set_source_rgb(cr, 0, 1, 0);
+        cairo_paint(cr);
+        renderViewTree(view.get(), cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(s);
+        uint32_t p = *reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + x * 4);
+        cairo_surface_destroy(s);
+        return p;
+    };
+    for (const auto& c : cases) {
+        view = std::make_shared<UIWebView>(CGRectMake(0, 0, 320, 50));
+        view->setDelegate(&rec);
+        rec.events.clear();
+        if (c.html) {
+            view->loadHTMLString(c.html, "http://127.0.0.1:8099/");
+            ASSERT_TRUE(loaded(1)) << c.what;
+        }
+        // Painted a moment after the load ends.
+        pumpUntil([&] { return over(10, 25) == c.left && over(300, 25) == c.right; }, 3000);
+        testloop::pumpFor(300);
+        EXPECT_EQ(over(10, 25), c.left) << c.what << std::hex << " " << over(10, 25);
+        EXPECT_EQ(over(300, 25), c.right) << c.what << std::hex << " " << over(300, 25);
+    }
+}
+
 TEST_F(WebView, ATouchOnALinkIsALinkClickAndARefusalLoadsNothing) {
     const struct {
         const char* what;
