@@ -83,12 +83,20 @@ struct Recorder {
         scene->update();
         scene->record(graphics.get());
         uploads.clear();
-        eachCommand([&](uint8_t* command) {
-            uint32_t op = commandOpcode(command);
-            commands += op == OpDrawImage || op == OpDrawSprite || op == OpFillRect ? 1 : 0;
-            if (op == OpDrawImage) changed(commandPayload<DrawImagePayload>(command)->image->getTexture());
-            if (op == OpDrawSprite) changed(commandPayload<DrawSpritePayload>(command)->sprite->image->getTexture());
-        });
+        struct Count : CommandVisitor {
+            Recorder& r;
+            explicit Count(Recorder& rec) : r(rec) {}
+            void drawImage(const DrawImagePayload& p) {
+                ++r.commands;
+                r.changed(p.image->getTexture());
+            }
+            void drawSprite(const DrawSpritePayload& p) {
+                ++r.commands;
+                r.changed(p.sprite->image->getTexture());
+            }
+            void fillRect(const RectPayload&) { ++r.commands; }
+        } count(*this);
+        walk(count);
         items += scene->items();
     }
 
@@ -136,15 +144,9 @@ struct Recorder {
     uint64_t commands = 0;
     double items = 0;
     // Layers from the last to 0, as present runs them.
-    template <class F>
-    void eachCommand(F f) {
-        for (int32_t i = imp->layerCount() - 1; i >= 0; --i) {
-            CommandBuffer* b = imp->layerAt(i);
-            if (!b->storage) continue;
-            for (int32_t pos = 0; pos < b->used; pos += commandStep(commandOpcode(b->storage + pos))) {
-                f(b->storage + pos);
-            }
-        }
+    template <class V>
+    void walk(V& v) {
+        for (int32_t i = imp->layerCount() - 1; i >= 0; --i) walkCommands(*imp->layerAt(i), 0, v);
     }
     void done() { imp->resetCommands(); }
     ~Recorder() {
@@ -166,54 +168,44 @@ struct SpriteQuad {
 // The draws of one frame in a form both peers take, as the executor reads
 // the commands: images and sprites tinted by the alpha, fills in the colour.
 template <class Out>
-void collect(Recorder& rec, Out out) {
+struct Collect : CommandVisitor {
+    explicit Collect(Out& o) : out(o) {}
+    void setOrigin(const OriginPayload& p) {
+        ox = p.x;
+        oy = p.y;
+    }
+    void setAlpha(const AlphaPayload& p) { alpha = p.alpha; }
+    void setColor(const ColorPayload& p) {
+        shape[0] = p.r;
+        shape[1] = p.g;
+        shape[2] = p.b;
+        shape[3] = p.a;
+    }
+    void drawSprite(const DrawSpritePayload& p) {
+        Texture* t = p.sprite->image->getTexture();
+        out(SpriteQuad{t->getPage(), t, ox + float(p.x), oy + float(p.y), float(p.w), float(p.h), float(p.pivotX),
+                       float(p.pivotY), p.scaleX, p.scaleY, p.rotation, {1, 1, 1, alpha}});
+    }
+    void drawImage(const DrawImagePayload& p) {
+        Texture* t = p.image->getTexture();
+        out(SpriteQuad{t->getPage(), t, ox + float(p.dx), oy + float(p.dy), float(p.dw), float(p.dh), 0, 0, 1, 1, 0,
+                       {1, 1, 1, alpha}});
+    }
+    void fillRect(const RectPayload& p) {
+        out(SpriteQuad{nullptr, nullptr, ox + float(p.x), oy + float(p.y), float(p.w), float(p.h), 0, 0, 1, 1, 0,
+                       {shape[0], shape[1], shape[2], shape[3]}});
+    }
+
+    Out& out;
     float ox = 0, oy = 0;
     float alpha = 1.0f;
     float shape[4] = {0, 0, 0, 1};
-    rec.eachCommand([&](uint8_t* command) {
-        switch (commandOpcode(command)) {
-            case OpSetOrigin: {
-                auto* p = commandPayload<OriginPayload>(command);
-                ox = p->x;
-                oy = p->y;
-                break;
-            }
-            case OpSetAlpha:
-                alpha = commandPayload<AlphaPayload>(command)->alpha;
-                break;
-            case OpSetColor: {
-                auto* p = commandPayload<ColorPayload>(command);
-                shape[0] = p->r;
-                shape[1] = p->g;
-                shape[2] = p->b;
-                shape[3] = p->a;
-                break;
-            }
-            case OpDrawSprite: {
-                auto* p = commandPayload<DrawSpritePayload>(command);
-                Texture* t = p->sprite->image->getTexture();
-                out(SpriteQuad{t->getPage(), t, ox + float(p->x), oy + float(p->y), float(p->w), float(p->h),
-                               float(p->pivotX), float(p->pivotY), p->scaleX, p->scaleY, p->rotation,
-                               {1, 1, 1, alpha}});
-                break;
-            }
-            case OpDrawImage: {
-                auto* p = commandPayload<DrawImagePayload>(command);
-                Texture* t = p->image->getTexture();
-                out(SpriteQuad{t->getPage(), t, ox + float(p->dx), oy + float(p->dy), float(p->dw), float(p->dh), 0,
-                               0, 1, 1, 0, {1, 1, 1, alpha}});
-                break;
-            }
-            case OpFillRect: {
-                auto* p = commandPayload<RectPayload>(command);
-                out(SpriteQuad{nullptr, nullptr, ox + float(p->x), oy + float(p->y), float(p->w), float(p->h), 0, 0, 1,
-                               1, 0, {shape[0], shape[1], shape[2], shape[3]}});
-                break;
-            }
-            default:
-                break;
-        }
-    });
+};
+
+template <class Out>
+void collect(Recorder& rec, Out out) {
+    Collect<Out> c(out);
+    rec.walk(c);
 }
 
 struct SdlWindow {

@@ -121,4 +121,72 @@ inline P* commandPayload(uint8_t* command) {
     return reinterpret_cast<P*>(command + kCommandHeaderSize);
 }
 
+// What a walk hands each command to. A visitor derives from this and hides
+// the calls it cares about (taking the payload by const or plain
+// reference); the rest do nothing. `more` false ends the walk before the
+// next command; `at` hears each command's position before the command.
+struct CommandVisitor {
+    bool more() const { return true; }
+    void at(int32_t) {}
+    void setColor(const ColorPayload&) {}
+    void setOrigin(const OriginPayload&) {}
+    void setAlpha(const AlphaPayload&) {}
+    void setClip(const RectPayload&) {}
+    void setFilter(const FilterPayload&) {}
+    void drawMasked(const DrawMaskedPayload&) {}
+    void drawImage(const DrawImagePayload&) {}
+    void drawSprite(const DrawSpritePayload&) {}
+    void drawShape(const ShapePayload&) {}
+    void drawRotatedShape(const ShapePayload&) {}
+    void drawLine(const RectPayload&) {}
+    void drawRect(const RectPayload&) {}
+    void fillRect(const RectPayload&) {}
+    void fillTriangle(const TrianglePayload&) {}
+};
+
+// Decodes one command and hands it to the visitor; commands no visitor
+// hears of (frame marks, reserved opcodes) are passed over.
+template <class Visitor>
+void visitCommand(uint8_t* command, Visitor& v) {
+    switch (commandOpcode(command)) {
+        case OpSetColor: v.setColor(*commandPayload<ColorPayload>(command)); break;
+        case OpSetOrigin: v.setOrigin(*commandPayload<OriginPayload>(command)); break;
+        case OpSetAlpha: v.setAlpha(*commandPayload<AlphaPayload>(command)); break;
+        case OpSetClip: v.setClip(*commandPayload<RectPayload>(command)); break;
+        case OpSetFilter: v.setFilter(*commandPayload<FilterPayload>(command)); break;
+        case OpDrawMasked: v.drawMasked(*commandPayload<DrawMaskedPayload>(command)); break;
+        case OpDrawImage: v.drawImage(*commandPayload<DrawImagePayload>(command)); break;
+        case OpDrawSprite: v.drawSprite(*commandPayload<DrawSpritePayload>(command)); break;
+        case OpDrawShape: v.drawShape(*commandPayload<ShapePayload>(command)); break;
+        case OpDrawRotatedShape: v.drawRotatedShape(*commandPayload<ShapePayload>(command)); break;
+        case OpDrawLine: v.drawLine(*commandPayload<RectPayload>(command)); break;
+        case OpDrawRect: v.drawRect(*commandPayload<RectPayload>(command)); break;
+        case OpFillRect: v.fillRect(*commandPayload<RectPayload>(command)); break;
+        case OpFillTriangle: v.fillTriangle(*commandPayload<TrianglePayload>(command)); break;
+        default: break;
+    }
+}
+
+// The one walk over a buffer: the commands from byte `from` up to byte `to`
+// (clamped to the used count), in order, each decoded once. Returns where
+// the walk stopped.
+template <class Visitor>
+int32_t walkCommands(const CommandBuffer& buffer, int32_t from, int32_t to, Visitor& v) {
+    if (!buffer.storage) return from;
+    if (to > buffer.used) to = buffer.used;
+    int32_t pos = from;
+    while (pos >= 0 && pos < to && v.more()) {
+        uint8_t* command = buffer.storage + pos;
+        v.at(pos);
+        visitCommand(command, v);
+        pos += commandStep(commandOpcode(command));
+    }
+    return pos;
+}
+
+template <class Visitor>
+int32_t walkCommands(const CommandBuffer& buffer, int32_t from, Visitor& v) {
+    return walkCommands(buffer, from, buffer.used, v);
+}
+
 }  // namespace KelpaEngine

@@ -70,30 +70,23 @@ void* GraphicsShadow::appendCommand(uint32_t opcode, int32_t payloadSize) {
     return command + kCommandHeaderSize;
 }
 
-void GraphicsShadow::releaseReferences(CommandBuffer& b) {
-    if (!b.storage) return;
-    int32_t pos = 0;
-    while (pos < b.used) {
-        uint8_t* command = b.storage + pos;
-        uint32_t op = commandOpcode(command);
-        switch (op) {
-            case OpDrawImage:
-                commandPayload<DrawImagePayload>(command)->image.~RefPtr<Image>();
-                break;
-            case OpDrawMasked: {
-                auto* p = commandPayload<DrawMaskedPayload>(command);
-                p->image.~RefPtr<Image>();
-                p->mask.~RefPtr<Image>();
-                break;
-            }
-            case OpDrawSprite:
-                commandPayload<DrawSpritePayload>(command)->sprite.~RefPtr<Sprite2D>();
-                break;
-            default:
-                break;
-        }
-        pos += commandStep(op);
+namespace {
+
+// Ends the references the commands hold, in zeroed memory's place.
+struct ReleaseReferences : CommandVisitor {
+    void drawImage(DrawImagePayload& p) { p.image.~RefPtr<Image>(); }
+    void drawMasked(DrawMaskedPayload& p) {
+        p.image.~RefPtr<Image>();
+        p.mask.~RefPtr<Image>();
     }
+    void drawSprite(DrawSpritePayload& p) { p.sprite.~RefPtr<Sprite2D>(); }
+};
+
+}  // namespace
+
+void GraphicsShadow::releaseReferences(CommandBuffer& b) {
+    ReleaseReferences release;
+    walkCommands(b, 0, release);
 }
 
 Application* GraphicsShadow::getApplication() { return app_; }

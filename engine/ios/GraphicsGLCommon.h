@@ -1,5 +1,6 @@
 // Helpers shared by the two ways of running a layer (one draw per command,
-// and batched): matrices, texture coordinates and page names.
+// and batched): matrices, texture coordinates, page names, where each
+// command puts its vertices, and the state a walk over a layer follows.
 #pragma once
 
 #include <GLES2/gl2.h>
@@ -7,8 +8,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/CommandBuffer.h"
 #include "engine/Image.h"
+#include "engine/Sprite2D.h"
 #include "engine/Texture.h"
+#include "engine/ios/GraphicsOpenGL.h"
 
 namespace KelpaEngine {
 namespace iOS {
@@ -90,6 +94,91 @@ void projection(float* m, float x, float y, float w, float h, const float* rotat
 // viewport; false (and a viewport of no size) for an empty clip.
 bool clipViewport(const GLint* drawViewport, float vw, float vh, int32_t x, int32_t y, int32_t w, int32_t h,
                   GLint* out);
+
+// What both executors follow from a layer's commands: the colour of
+// shapes, the tint of pictures, the origin, the filter and the projection,
+// which a clip maps into the clip's viewport. The executors derive from it
+// and add the draws.
+struct LayerState : CommandVisitor {
+    float shape[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    float tint[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    float originX = 0.0f;
+    float originY = 0.0f;
+    bool linear = true;
+    float projection[16];
+    float rotate[16];
+    GLint drawViewport[4] = {0, 0, 0, 0};
+    float vw = 0.0f;
+    float vh = 0.0f;
+
+    // After the full drawing viewport is set: the virtual size and the
+    // recorder's rotation (half turns) give the projection.
+    void begin(float virtualWidth, float virtualHeight, float rotation) {
+        vw = virtualWidth;
+        vh = virtualHeight;
+        glGetIntegerv(GL_VIEWPORT, drawViewport);
+        turn(rotate, double(rotation) * kPi);
+        if (vw > 0 && vh > 0) {
+            gl::projection(projection, 0.0f, 0.0f, vw, vh, rotate);
+        } else {
+            identity(projection);
+        }
+    }
+    void setColor(const ColorPayload& p) {
+        shape[0] = p.r;
+        shape[1] = p.g;
+        shape[2] = p.b;
+        shape[3] = p.a;
+    }
+    void setOrigin(const OriginPayload& p) {
+        originX = p.x;
+        originY = p.y;
+    }
+    void setAlpha(const AlphaPayload& p) { tint[3] = p.alpha; }
+    void setFilter(const FilterPayload& p) { linear = p.linear != 0; }
+    // Narrows the viewport to the clip and maps the projection into it;
+    // false for an empty clip, which keeps the projection.
+    bool clip(const RectPayload& p) {
+        GLint c[4];
+        bool open = clipViewport(drawViewport, vw, vh, p.x, p.y, p.w, p.h, c);
+        glViewport(c[0], c[1], c[2], c[3]);
+        if (open) gl::projection(projection, float(p.x), float(p.y), float(p.w), float(p.h), rotate);
+        return open;
+    }
+
+    // Where the commands put their vertices: the model matrix of each.
+    // A picture or a fill with its top left at (x, y) from the origin.
+    void placeAt(float* model, float x, float y) const { translation(model, originX + x, originY + y); }
+    // A sprite, turned and scaled about its pivot; its corners relative to
+    // the pivot go to `corners`.
+    void placeSprite(float* model, float* corners, const DrawSpritePayload& p) const {
+        float w = float(p.w), h = float(p.h);
+        float px = float(p.pivotX), py = float(p.pivotY);
+        const float c[8] = {-px, -py, w - px, -py, -px, h - py, w - px, h - py};
+        std::memcpy(corners, c, sizeof(c));
+        float m[16];
+        translation(model, originX + float(p.x) + px, originY + float(p.y) + py);
+        turn(m, double(p.rotation));
+        GraphicsOpenGL::multiplyMatrix4(model, m, model);
+        scaling(m, p.scaleX, p.scaleY);
+        GraphicsOpenGL::multiplyMatrix4(model, m, model);
+    }
+    // A shape turned by its angle (degrees) about its first point.
+    void placeTurnedShape(float* model, const ShapePayload& p) const {
+        float m[16];
+        translation(model, originX + p.v[0], originY + p.v[1]);
+        turn(m, double(p.v[10]) * kPi / 180.0);
+        GraphicsOpenGL::multiplyMatrix4(model, m, model);
+        translation(m, -p.v[0], -p.v[1]);
+        GraphicsOpenGL::multiplyMatrix4(model, m, model);
+    }
+};
+
+// The four corners of a w x h rectangle in strip order.
+inline void rectCorners(float* positions, float w, float h) {
+    const float c[8] = {0, 0, w, 0, 0, h, w, h};
+    std::memcpy(positions, c, sizeof(c));
+}
 
 }  // namespace gl
 }  // namespace iOS

@@ -8,8 +8,9 @@
 #include "engine/Image.h"
 #include "engine/Sprite2D.h"
 #include "engine/Texture.h"
+#include "engine/ios/GraphicsBatch.h"
 #include "engine/ios/GraphicsGLCommon.h"
-#include "engine/ios/GraphicsImp.h"
+#include "engine/ios/GraphicsOpenGL.h"
 #include "platform/egl/HostGL.h"
 
 namespace KelpaEngine {
@@ -116,17 +117,6 @@ const char kMaskedFragment[] =
     "  gl_FragColor = texture2D(tex, uv) * texture2D(mask, mask_uv).r * vColor;\n"
     "}\n";
 
-// Per-layer execution state.
-struct Context {
-    float shape[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    float tint[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-    float originX = 0.0f;
-    float originY = 0.0f;
-    bool linear = true;
-    GLuint bound = 0;
-    float projection[16];
-};
-
 void drawArrays(uint64_t& calls, GLenum mode, GLint positionLoc, GLint size, const float* positions, GLint texLoc,
                 const float* texCoords, GLsizei count) {
     glEnableVertexAttribArray(GLuint(positionLoc));
@@ -144,7 +134,7 @@ void drawArrays(uint64_t& calls, GLenum mode, GLint positionLoc, GLint size, con
 
 }  // namespace
 
-GraphicsOpenGL::GraphicsOpenGL(Application* app) : GraphicsShadow(app) {}
+GraphicsOpenGL::GraphicsOpenGL(Application* app) : GraphicsShadow(app), batcher_(std::make_unique<Batcher>()) {}
 
 bool GraphicsOpenGL::hasContext() {
     if (!contextReady_) return false;
@@ -160,17 +150,17 @@ void GraphicsOpenGL::loseContext() {
     contextReady_ = false;
     framebufferReleased_ = false;
     destroyed_.invoke(this);
+    forgetPrograms();
+}
+
+void GraphicsOpenGL::forgetPrograms() {
     solid_ = SolidProgram{};
     textured_ = TexturedProgram{};
     masked_ = MaskedProgram{};
-    for (BatchProgram& b : batchPrograms_) b = BatchProgram{};
+    batcher_->forgetPrograms();
 }
 
-GraphicsOpenGL::~GraphicsOpenGL() {
-    notifyGone();
-    engineFree(batchVertices_);
-    engineFree(batchIndices_);
-}
+GraphicsOpenGL::~GraphicsOpenGL() { notifyGone(); }
 
 void GraphicsOpenGL::notifyGone() {
     if (goneNotified_) return;
@@ -185,14 +175,9 @@ void GraphicsOpenGL::deletePrograms() {
         if (solid_.program) glDeleteProgram(GLuint(solid_.program));
         if (textured_.program) glDeleteProgram(GLuint(textured_.program));
         if (masked_.program) glDeleteProgram(GLuint(masked_.program));
-        for (const BatchProgram& b : batchPrograms_) {
-            if (b.program) glDeleteProgram(GLuint(b.program));
-        }
+        batcher_->deletePrograms();
     }
-    solid_ = SolidProgram{};
-    textured_ = TexturedProgram{};
-    masked_ = MaskedProgram{};
-    for (BatchProgram& b : batchPrograms_) b = BatchProgram{};
+    forgetPrograms();
 }
 
 CallbackList* GraphicsOpenGL::contextCallbacks(int kind) {
@@ -237,9 +222,7 @@ uint32_t GraphicsOpenGL::compileShader(uint32_t stage, const char* source) {
 
 namespace {
 
-using BindAttributes = void (*)(GLuint program);
-
-GLuint link(const char* vertexSource, const char* fragmentSource, BindAttributes bind) {
+GLuint link(const char* vertexSource, const char* fragmentSource, void (*bind)(uint32_t)) {
     GLuint vs = GraphicsOpenGL::compileShader(GL_VERTEX_SHADER, vertexSource);
     GLuint fs = GraphicsOpenGL::compileShader(GL_FRAGMENT_SHADER, fragmentSource);
     GLuint program = glCreateProgram();
@@ -268,22 +251,14 @@ GLuint link(const char* vertexSource, const char* fragmentSource, BindAttributes
     return program;
 }
 
-void bindBatchAttributes(GLuint program) {
-    glBindAttribLocation(program, GraphicsOpenGL::kBatchPosition, "vPosition");
-    glBindAttribLocation(program, GraphicsOpenGL::kBatchTexCoord, "vTexCoord");
-    glBindAttribLocation(program, GraphicsOpenGL::kBatchMaskCoord, "vMaskCoord");
-    glBindAttribLocation(program, GraphicsOpenGL::kBatchModel, "mCoodinate");
-    glBindAttribLocation(program, GraphicsOpenGL::kBatchColor, "vTint");
-}
-
 }  // namespace
 
 uint32_t GraphicsOpenGL::linkProgram(const char* vertexSource, const char* fragmentSource) {
     return link(vertexSource, fragmentSource, nullptr);
 }
 
-uint32_t GraphicsOpenGL::linkBatchProgram(const char* vertexSource, const char* fragmentSource) {
-    return link(vertexSource, fragmentSource, &bindBatchAttributes);
+uint32_t GraphicsOpenGL::linkProgram(const char* vertexSource, const char* fragmentSource, void (*bind)(uint32_t)) {
+    return link(vertexSource, fragmentSource, bind);
 }
 
 void GraphicsOpenGL::multiplyMatrix4(float* out, const float* a, const float* b) {
@@ -304,10 +279,7 @@ int GraphicsOpenGL::createResources() {
     // hands out under that number.
     if (contextReady_ || KelpaPlatform::hostGLIsCurrentFor(hostOwner())) destroyed_.invoke(this);
     // The old programs go with the old context, which set-up replaces.
-    solid_ = SolidProgram{};
-    textured_ = TexturedProgram{};
-    masked_ = MaskedProgram{};
-    for (BatchProgram& b : batchPrograms_) b = BatchProgram{};
+    forgetPrograms();
     int setup = setupGL();
     if (!hasContext()) return 0;
 
@@ -340,7 +312,7 @@ int GraphicsOpenGL::createResources() {
         masked_.tex = glGetUniformLocation(p, "tex");
         masked_.mask = glGetUniformLocation(p, "mask");
     }
-    buildBatchPrograms();
+    batcher_->buildPrograms();
     bool programsOk = solid_.program && textured_.program && masked_.program;
     return (setup == 0 && programsOk) ? 1 : 0;
 }
@@ -374,9 +346,160 @@ int GraphicsOpenGL::readPixels(void* buffer, int x, int y, int w, int h) {
 
 int GraphicsOpenGL::execute(CommandCursor* cursor) {
     if (!cursor || !cursor->buffer) return 0;
-    if (batching_ && batchReady()) return executeBatched(cursor);
+    if (batching_ && batcher_->ready()) return executeBatched(cursor);
     return executeEach(cursor);
 }
+
+namespace {
+
+// One draw call per command, with the programs' uniforms set for each.
+class EachExecutor : public LayerState {
+public:
+    EachExecutor(const GraphicsOpenGL& g, uint64_t& calls)
+        : solid_(g.solidProgram()), textured_(g.texturedProgram()), masked_(g.maskedProgram()), calls_(calls) {}
+
+    void setClip(const RectPayload& p) { clip(p); }
+    void drawMasked(const DrawMaskedPayload& p);
+    void drawImage(const DrawImagePayload& p) {
+        GLuint name = pageName(p.image.get());
+        if (!name || !textured_.program) return;
+        float positions[8], model[16];
+        rectCorners(positions, float(p.dw), float(p.dh));
+        placeAt(model, float(p.dx), float(p.dy));
+        texturedDraw(name, positions, wholeTexture(p.image->getTexture()), model);
+    }
+    void drawSprite(const DrawSpritePayload& p) {
+        Sprite2D* sprite = p.sprite.get();
+        GLuint name = sprite ? pageName(sprite->image.get()) : 0;
+        if (!name || !textured_.program) return;
+        float positions[8], model[16];
+        placeSprite(model, positions, p);
+        texturedDraw(name, positions, wholeTexture(sprite->image->getTexture()), model);
+    }
+    void drawShape(const ShapePayload& p) {
+        if (!solid_.program) return;
+        float model[16];
+        placeAt(model, 0.0f, 0.0f);
+        useSolid(model);
+        drawArrays(calls_, GL_LINE_LOOP, solid_.vPosition, 2, p.v, 0, nullptr, 5);
+    }
+    void drawLine(const RectPayload& p) {
+        if (!solid_.program) return;
+        float model[16];
+        placeAt(model, 0.0f, 0.0f);
+        useSolid(model);
+        const float positions[4] = {float(p.x), float(p.y), float(p.w), float(p.h)};
+        drawArrays(calls_, GL_LINE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 2);
+    }
+    void drawRect(const RectPayload& p) {
+        if (!solid_.program) return;
+        glDisable(GL_CULL_FACE);
+        float model[16];
+        placeAt(model, float(p.x), float(p.y));
+        useSolid(model);
+        float w = float(p.w), h = float(p.h);
+        const float positions[12] = {0, 0, 0, w, 0, 0, w, h, 0, 0, h, 0};
+        drawArrays(calls_, GL_LINE_LOOP, solid_.vPosition, 3, positions, 0, nullptr, 4);
+    }
+    void drawRotatedShape(const ShapePayload& p) {
+        if (!solid_.program) return;
+        float model[16];
+        placeTurnedShape(model, p);
+        useSolid(model);
+        drawArrays(calls_, GL_TRIANGLE_STRIP, solid_.vPosition, 2, p.v, 0, nullptr, 5);
+        glEnable(GL_CULL_FACE);
+    }
+    void fillRect(const RectPayload& p) {
+        if (!solid_.program) return;
+        glDisable(GL_CULL_FACE);
+        float positions[8], model[16];
+        rectCorners(positions, float(p.w), float(p.h));
+        placeAt(model, float(p.x), float(p.y));
+        useSolid(model);
+        drawArrays(calls_, GL_TRIANGLE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 4);
+    }
+    void fillTriangle(const TrianglePayload& p) {
+        if (!solid_.program) return;
+        // A triangle shows whichever way its points turn.
+        glDisable(GL_CULL_FACE);
+        float model[16];
+        placeAt(model, 0.0f, 0.0f);
+        useSolid(model);
+        const float positions[6] = {p.x0, p.y0, p.x1, p.y1, p.x2, p.y2};
+        drawArrays(calls_, GL_TRIANGLE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 3);
+    }
+
+private:
+    void useSolid(const float* model) {
+        glUseProgram(GLuint(solid_.program));
+        glUniform4fv(solid_.vDrawColor, 1, shape);
+        glUniformMatrix4fv(solid_.mProjection, 1, GL_FALSE, projection);
+        glUniformMatrix4fv(solid_.mCoodinate, 1, GL_FALSE, model);
+    }
+    void bindForDraw(GLuint name) {
+        glActiveTexture(GL_TEXTURE0);
+        if (name != bound_) {
+            glBindTexture(GL_TEXTURE_2D, name);
+            bound_ = name;
+        }
+        setPageFilter(linear);
+    }
+    void texturedDraw(GLuint name, const float* positions, const TexCoords& t, const float* model) {
+        glUseProgram(GLuint(textured_.program));
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glDisable(GL_CULL_FACE);
+        bindForDraw(name);
+        glUniform4fv(textured_.vColor, 1, tint);
+        const float uv[8] = {t.uL, t.vT, t.uR, t.vT, t.uL, t.vB, t.uR, t.vB};
+        glUniformMatrix4fv(textured_.mProjection, 1, GL_FALSE, projection);
+        glUniformMatrix4fv(textured_.mCoodinate, 1, GL_FALSE, model);
+        drawArrays(calls_, GL_TRIANGLE_STRIP, textured_.vPosition, 2, positions, textured_.vTexCoord, uv, 4);
+    }
+
+    const GraphicsOpenGL::SolidProgram& solid_;
+    const GraphicsOpenGL::TexturedProgram& textured_;
+    const GraphicsOpenGL::MaskedProgram& masked_;
+    uint64_t& calls_;
+    GLuint bound_ = 0;
+};
+
+void EachExecutor::drawMasked(const DrawMaskedPayload& p) {
+    GLuint imageName = pageName(p.image.get());
+    GLuint maskName = pageName(p.mask.get());
+    if (!imageName || !maskName || !masked_.program) return;
+    glUseProgram(GLuint(masked_.program));
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_CULL_FACE);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, imageName);
+    glUniform1i(masked_.tex, 0);
+    setPageFilter(linear);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, maskName);
+    setPageFilter(linear);
+    glUniform1i(masked_.mask, 1);
+    glActiveTexture(GL_TEXTURE0);
+    bound_ = imageName;
+    glUniform4fv(masked_.vColor, 1, tint);
+    float positions[8], model[16];
+    rectCorners(positions, float(p.dw), float(p.dh));
+    TexCoords t = regionCoords(p.image->getTexture(), p.sx, p.sy, p.sw, p.sh);
+    const float uv[8] = {t.uL, t.vT, t.uR, t.vT, t.uL, t.vB, t.uR, t.vB};
+    // The same part of the mask as of the image, in the mask's own region.
+    TexCoords m = regionCoords(p.mask->getTexture(), p.sx, p.sy, p.sw, p.sh);
+    const float maskUv[8] = {m.uL, m.vT, m.uR, m.vT, m.uL, m.vB, m.uR, m.vB};
+    placeAt(model, float(p.dx), float(p.dy));
+    glUniformMatrix4fv(masked_.mProjection, 1, GL_FALSE, projection);
+    glUniformMatrix4fv(masked_.mCoodinate, 1, GL_FALSE, model);
+    glEnableVertexAttribArray(GLuint(masked_.vMaskCoord));
+    glVertexAttribPointer(GLuint(masked_.vMaskCoord), 2, GL_FLOAT, GL_FALSE, 0, maskUv);
+    drawArrays(calls_, GL_TRIANGLE_STRIP, masked_.vPosition, 2, positions, masked_.vTexCoord, uv, 4);
+    glDisableVertexAttribArray(GLuint(masked_.vMaskCoord));
+}
+
+}  // namespace
 
 int GraphicsOpenGL::executeEach(CommandCursor* cursor) {
     CommandBuffer* buffer = cursor->buffer;
@@ -386,231 +509,11 @@ int GraphicsOpenGL::executeEach(CommandCursor* cursor) {
         cursor->position = buffer->used;
         return 0;
     }
-
-    Context ctx;
     setViewport(0, 0, app_->getScreenWidth(), app_->getScreenHeight());
-    GLint drawViewport[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_VIEWPORT, drawViewport);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-
-    const float vw = float(app_->getVirtualWidth());
-    const float vh = float(app_->getVirtualHeight());
-    float rotate[16];
-    turn(rotate, double(rotation()) * kPi);
-    if (vw > 0 && vh > 0) {
-        projection(ctx.projection, 0.0f, 0.0f, vw, vh, rotate);
-    } else {
-        identity(ctx.projection);
-    }
-
-    auto useSolid = [&](const float* model) {
-        glUseProgram(GLuint(solid_.program));
-        glUniform4fv(solid_.vDrawColor, 1, ctx.shape);
-        glUniformMatrix4fv(solid_.mProjection, 1, GL_FALSE, ctx.projection);
-        glUniformMatrix4fv(solid_.mCoodinate, 1, GL_FALSE, model);
-    };
-    auto bindForDraw = [&](GLuint name) {
-        glActiveTexture(GL_TEXTURE0);
-        if (name != ctx.bound) {
-            glBindTexture(GL_TEXTURE_2D, name);
-            ctx.bound = name;
-        }
-        setPageFilter(ctx.linear);
-    };
-    auto texturedDraw = [&](GLuint name, const float* positions, const TexCoords& t, const float* model) {
-        glUseProgram(GLuint(textured_.program));
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glDisable(GL_CULL_FACE);
-        bindForDraw(name);
-        glUniform4fv(textured_.vColor, 1, ctx.tint);
-        const float uv[8] = {t.uL, t.vT, t.uR, t.vT, t.uL, t.vB, t.uR, t.vB};
-        glUniformMatrix4fv(textured_.mProjection, 1, GL_FALSE, ctx.projection);
-        glUniformMatrix4fv(textured_.mCoodinate, 1, GL_FALSE, model);
-        drawArrays(drawCalls_, GL_TRIANGLE_STRIP, textured_.vPosition, 2, positions, textured_.vTexCoord, uv, 4);
-    };
-
-    int32_t pos = cursor->position;
-    while (pos >= 0 && pos < buffer->used) {
-        uint8_t* command = buffer->storage + pos;
-        uint32_t op = commandOpcode(command);
-        switch (op) {
-            case OpSetColor: {
-                auto* p = commandPayload<ColorPayload>(command);
-                ctx.shape[0] = p->r;
-                ctx.shape[1] = p->g;
-                ctx.shape[2] = p->b;
-                ctx.shape[3] = p->a;
-                break;
-            }
-            case OpSetOrigin: {
-                auto* p = commandPayload<OriginPayload>(command);
-                ctx.originX = p->x;
-                ctx.originY = p->y;
-                break;
-            }
-            case OpSetAlpha:
-                ctx.tint[3] = commandPayload<AlphaPayload>(command)->alpha;
-                break;
-            case OpSetClip: {
-                auto* p = commandPayload<RectPayload>(command);
-                GLint clip[4];
-                bool open = clipViewport(drawViewport, vw, vh, p->x, p->y, p->w, p->h, clip);
-                glViewport(clip[0], clip[1], clip[2], clip[3]);
-                if (!open) break;
-                projection(ctx.projection, float(p->x), float(p->y), float(p->w), float(p->h), rotate);
-                break;
-            }
-            case OpDrawMasked: {
-                auto* p = commandPayload<DrawMaskedPayload>(command);
-                GLuint imageName = pageName(p->image.get());
-                GLuint maskName = pageName(p->mask.get());
-                if (!imageName || !maskName || !masked_.program) break;
-                glUseProgram(GLuint(masked_.program));
-                glEnable(GL_BLEND);
-                glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-                glDisable(GL_CULL_FACE);
-                glActiveTexture(GL_TEXTURE0);
-                glBindTexture(GL_TEXTURE_2D, imageName);
-                glUniform1i(masked_.tex, 0);
-                setPageFilter(ctx.linear);
-                glActiveTexture(GL_TEXTURE1);
-                glBindTexture(GL_TEXTURE_2D, maskName);
-                setPageFilter(ctx.linear);
-                glUniform1i(masked_.mask, 1);
-                glActiveTexture(GL_TEXTURE0);
-                ctx.bound = imageName;
-                glUniform4fv(masked_.vColor, 1, ctx.tint);
-                float w = float(p->dw), h = float(p->dh);
-                const float positions[8] = {0, 0, w, 0, 0, h, w, h};
-                TexCoords t = regionCoords(p->image->getTexture(), p->sx, p->sy, p->sw, p->sh);
-                const float uv[8] = {t.uL, t.vT, t.uR, t.vT, t.uL, t.vB, t.uR, t.vB};
-                // The same part of the mask as of the image, in the mask's own region.
-                TexCoords m = regionCoords(p->mask->getTexture(), p->sx, p->sy, p->sw, p->sh);
-                const float maskUv[8] = {m.uL, m.vT, m.uR, m.vT, m.uL, m.vB, m.uR, m.vB};
-                float model[16];
-                translation(model, ctx.originX + float(p->dx), ctx.originY + float(p->dy));
-                glUniformMatrix4fv(masked_.mProjection, 1, GL_FALSE, ctx.projection);
-                glUniformMatrix4fv(masked_.mCoodinate, 1, GL_FALSE, model);
-                glEnableVertexAttribArray(GLuint(masked_.vMaskCoord));
-                glVertexAttribPointer(GLuint(masked_.vMaskCoord), 2, GL_FLOAT, GL_FALSE, 0, maskUv);
-                drawArrays(drawCalls_, GL_TRIANGLE_STRIP, masked_.vPosition, 2, positions, masked_.vTexCoord, uv, 4);
-                glDisableVertexAttribArray(GLuint(masked_.vMaskCoord));
-                break;
-            }
-            case OpDrawImage: {
-                auto* p = commandPayload<DrawImagePayload>(command);
-                GLuint name = pageName(p->image.get());
-                if (!name || !textured_.program) break;
-                Texture* tex = p->image->getTexture();
-                float w = float(p->dw), h = float(p->dh);
-                const float positions[8] = {0, 0, w, 0, 0, h, w, h};
-                float model[16];
-                translation(model, ctx.originX + float(p->dx), ctx.originY + float(p->dy));
-                texturedDraw(name, positions, wholeTexture(tex), model);
-                break;
-            }
-            case OpDrawSprite: {
-                auto* p = commandPayload<DrawSpritePayload>(command);
-                Sprite2D* sprite = p->sprite.get();
-                GLuint name = sprite ? pageName(sprite->image.get()) : 0;
-                if (!name || !textured_.program) break;
-                Texture* tex = sprite->image->getTexture();
-                float w = float(p->w), h = float(p->h);
-                float px = float(p->pivotX), py = float(p->pivotY);
-                const float positions[8] = {-px, -py, w - px, -py, -px, h - py, w - px, h - py};
-                float model[16], m[16];
-                translation(model, ctx.originX + float(p->x) + px, ctx.originY + float(p->y) + py);
-                turn(m, double(p->rotation));
-                multiplyMatrix4(model, m, model);
-                scaling(m, p->scaleX, p->scaleY);
-                multiplyMatrix4(model, m, model);
-                texturedDraw(name, positions, wholeTexture(tex), model);
-                break;
-            }
-            case OpDrawShape: {
-                if (!solid_.program) break;
-                auto* p = commandPayload<ShapePayload>(command);
-                float model[16];
-                translation(model, ctx.originX, ctx.originY);
-                useSolid(model);
-                const float positions[10] = {p->v[0], p->v[1], p->v[2], p->v[3], p->v[4],
-                                             p->v[5], p->v[6], p->v[7], p->v[8], p->v[9]};
-                drawArrays(drawCalls_, GL_LINE_LOOP, solid_.vPosition, 2, positions, 0, nullptr, 5);
-                break;
-            }
-            case OpDrawLine: {
-                if (!solid_.program) break;
-                auto* p = commandPayload<RectPayload>(command);
-                float model[16];
-                translation(model, ctx.originX, ctx.originY);
-                useSolid(model);
-                const float positions[4] = {float(p->x), float(p->y), float(p->w), float(p->h)};
-                drawArrays(drawCalls_, GL_LINE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 2);
-                break;
-            }
-            case OpDrawRect: {
-                if (!solid_.program) break;
-                auto* p = commandPayload<RectPayload>(command);
-                glDisable(GL_CULL_FACE);
-                float model[16];
-                translation(model, ctx.originX + float(p->x), ctx.originY + float(p->y));
-                useSolid(model);
-                float w = float(p->w), h = float(p->h);
-                const float positions[12] = {0, 0, 0, w, 0, 0, w, h, 0, 0, h, 0};
-                drawArrays(drawCalls_, GL_LINE_LOOP, solid_.vPosition, 3, positions, 0, nullptr, 4);
-                break;
-            }
-            case OpDrawRotatedShape: {
-                if (!solid_.program) break;
-                auto* p = commandPayload<ShapePayload>(command);
-                // Turned by the angle about its first point.
-                float model[16], m[16];
-                translation(model, ctx.originX + p->v[0], ctx.originY + p->v[1]);
-                turn(m, double(p->v[10]) * kPi / 180.0);
-                multiplyMatrix4(model, m, model);
-                translation(m, -p->v[0], -p->v[1]);
-                multiplyMatrix4(model, m, model);
-                useSolid(model);
-                const float positions[10] = {p->v[0], p->v[1], p->v[2], p->v[3], p->v[4],
-                                             p->v[5], p->v[6], p->v[7], p->v[8], p->v[9]};
-                drawArrays(drawCalls_, GL_TRIANGLE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 5);
-                glEnable(GL_CULL_FACE);
-                break;
-            }
-            case OpFillRect: {
-                if (!solid_.program) break;
-                auto* p = commandPayload<RectPayload>(command);
-                glDisable(GL_CULL_FACE);
-                float model[16];
-                translation(model, ctx.originX + float(p->x), ctx.originY + float(p->y));
-                useSolid(model);
-                float w = float(p->w), h = float(p->h);
-                const float positions[8] = {0, 0, w, 0, 0, h, w, h};
-                drawArrays(drawCalls_, GL_TRIANGLE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 4);
-                break;
-            }
-            case OpFillTriangle: {
-                if (!solid_.program) break;
-                auto* p = commandPayload<TrianglePayload>(command);
-                // A triangle shows whichever way its points turn.
-                glDisable(GL_CULL_FACE);
-                float model[16];
-                translation(model, ctx.originX, ctx.originY);
-                useSolid(model);
-                const float positions[6] = {p->x0, p->y0, p->x1, p->y1, p->x2, p->y2};
-                drawArrays(drawCalls_, GL_TRIANGLE_STRIP, solid_.vPosition, 2, positions, 0, nullptr, 3);
-                break;
-            }
-            case OpSetFilter:
-                ctx.linear = commandPayload<FilterPayload>(command)->linear != 0;
-                break;
-            default:
-                break;
-        }
-        pos += commandStep(op);
-    }
-    cursor->position = pos;
+    EachExecutor each(*this, drawCalls_);
+    each.begin(float(app_->getVirtualWidth()), float(app_->getVirtualHeight()), rotation());
+    cursor->position = walkCommands(*buffer, cursor->position, each);
     return 0;
 }
 
