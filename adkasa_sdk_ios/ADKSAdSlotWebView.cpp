@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "adkasa_sdk_ios/ADKSPatterns.h"
+#include "adkasa_sdk_ios/AdkasaBaseView.h"
 #include "adkasa_sdk_ios/AdkasaManager.h"
-#include "adkasa_sdk_ios/AdkasaView.h"
 #include "platform/ns/NSDeviceFacts.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIImageView.h"

@@ -1,6 +1,6 @@
 #include "adkasa_sdk_ios/ADKSWebPopupView.h"
 
-#include "adkasa_sdk_ios/AdkasaPopupView.h"
+#include "adkasa_sdk_ios/AdkasaBaseView.h"
 
 using namespace KelpaPlatform;
 

@@ -8,16 +8,16 @@
 
 #include "adkasa_sdk_ios/ADKSAdSlotWebView.h"
 
-class AdkasaPopupView;
 
 class ADKSWebPopupView : public adks::AdSlotWebView {
 public:
     // initWithFrame:
     explicit ADKSWebPopupView(const KelpaPlatform::CGRect& frame);
 
-    // The interstitial that owns this view (not retained).
-    AdkasaPopupView* parentView() const { return parentView_; }
-    void setParentView(AdkasaPopupView* view) { parentView_ = view; }
+    // The interstitial that owns this view (not retained): hears of every
+    // load that ends.
+    AdkasaBaseView* parentView() const { return parentView_; }
+    void setParentView(AdkasaBaseView* view) { parentView_ = view; }
 
     void setInmobiAdSize(int32_t size);
     // Loads started and loads ended (finished or failed), never reset.
@@ -35,7 +35,7 @@ private:
     void showNetworkAnswer(const std::string& markup) override;
     void failed();
 
-    AdkasaPopupView* parentView_ = nullptr;
+    AdkasaBaseView* parentView_ = nullptr;
     int32_t shouldCnt_ = 0;
     int32_t finishCnt_ = 0;
 };

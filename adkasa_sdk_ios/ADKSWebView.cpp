@@ -1,7 +1,5 @@
 #include "adkasa_sdk_ios/ADKSWebView.h"
 
-#include "adkasa_sdk_ios/AdkasaView.h"
-
 ADKSWebView::ADKSWebView(const KelpaPlatform::CGRect& frame) : AdSlotWebView(frame) {
     scrollView().scrollsToTop = false;
     gamefeatManager().setAdsize(15);

@@ -4,7 +4,7 @@
 
 #include "adkasa_sdk_ios/ADKSAdSlotWebView.h"
 
-class AdkasaView;
+class AdkasaBaseView;
 
 class ADKSWebView : public adks::AdSlotWebView {
 public:
@@ -12,11 +12,11 @@ public:
     explicit ADKSWebView(const KelpaPlatform::CGRect& frame);
 
     // The banner that owns this slot (not retained).
-    AdkasaView* parentView() const { return parentView_; }
-    void setParentView(AdkasaView* view) { parentView_ = view; }
+    AdkasaBaseView* parentView() const { return parentView_; }
+    void setParentView(AdkasaBaseView* view) { parentView_ = view; }
 
 private:
     AdkasaBaseView* owner() const override;
 
-    AdkasaView* parentView_ = nullptr;
+    AdkasaBaseView* parentView_ = nullptr;
 };

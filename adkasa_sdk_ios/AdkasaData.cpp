@@ -10,7 +10,6 @@
 #include "adkasa_sdk_ios/ADKSBase64Util.h"
 #include "adkasa_sdk_ios/ADKSPatterns.h"
 #include "adkasa_sdk_ios/AdkasaEnvironment.h"
-#include "adkasa_sdk_ios/AdkasaManager.h"
 
 using nlohmann::json;
 
@@ -128,7 +127,7 @@ std::shared_ptr<ADKSJSAdEntity> ADKSJSAdEntity::initWithObject(const json& objec
 }
 
 std::optional<double> ADKSJSAdEntity::weightForLang(int32_t) const {
-    auto it = weightList_.find(AdkasaManager::stringCurrentContryCode());
+    auto it = weightList_.find(AdkasaEnvironment::shared().countryCode());
     if (it == weightList_.end()) return std::nullopt;
     return it->second;
 }

@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include "adkasa_sdk_ios/ADKSPatterns.h"
 #include "platform/ui/UIApplication.h"
 
 AdkasaEndpoints AdkasaEndpoints::localService(const std::string& origin) {
@@ -46,4 +47,21 @@ bool AdkasaEnvironment::openURL(const std::string& url) const {
     if (urlOpener) return urlOpener(url);
     KelpaPlatform::UIApplication* app = KelpaPlatform::UIApplication::shared();
     return app && app->openURL(url);
+}
+
+std::string AdkasaEnvironment::localeIdentifier() const {
+    return adks::withoutAtSuffix(device()->currentLocaleIdentifier());
+}
+
+std::string AdkasaEnvironment::countryCode() const {
+    return localeIdentifier().find("ja") != std::string::npos ? "ja" : "en";
+}
+
+std::optional<std::string> AdkasaEnvironment::advertisingId() const {
+    auto facts = device();
+    auto id = facts->advertisingIdentifier();
+    if (!id || !facts->advertisingTrackingEnabled() || *id == "00000000-0000-0000-0000-000000000000") {
+        return std::nullopt;
+    }
+    return KelpaPlatform::percentEscape(*id);
 }

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/ns/NSClock.h"
@@ -56,4 +57,13 @@ public:
     bool openURL(const std::string& url) const;
     std::shared_ptr<KelpaPlatform::DeviceFacts> device() const { return KelpaPlatform::DeviceFacts::current(); }
     std::shared_ptr<KelpaPlatform::RandomSource> random() const { return KelpaPlatform::RandomSource::current(); }
+
+    // The device's locale identifier without its "@..." keywords.
+    std::string localeIdentifier() const;
+    // The country code the ads' weights and reports use: "ja" for a
+    // Japanese locale, else "en".
+    std::string countryCode() const;
+    // The advertising identifier, percent-escaped; none when there is none,
+    // tracking is off or it is all zeros.
+    std::optional<std::string> advertisingId() const;
 };

@@ -7,9 +7,8 @@
 #include <cassert>
 #include <climits>
 
-#include "adkasa_sdk_ios/ADKSPatterns.h"
 #include "adkasa_sdk_ios/ADKSReachability.h"
-#include "adkasa_sdk_ios/AdkasaView.h"
+#include "adkasa_sdk_ios/AdkasaBaseView.h"
 #include "platform/ns/NSNotificationCenter.h"
 
 using namespace KelpaPlatform;
@@ -103,24 +102,13 @@ void AdkasaManager::updateLocale() {
     adLocale_ = (!languages.empty() && languages.front() == "ja") ? 2 : 1;
 }
 
-std::string AdkasaManager::stringCurrentLocaleIdentifier() {
-    return adks::withoutAtSuffix(AdkasaEnvironment::shared().device()->currentLocaleIdentifier());
-}
+std::string AdkasaManager::stringCurrentLocaleIdentifier() { return AdkasaEnvironment::shared().localeIdentifier(); }
 
-std::string AdkasaManager::stringCurrentContryCode() {
-    return stringCurrentLocaleIdentifier().find("ja") != std::string::npos ? "ja" : "en";
-}
+std::string AdkasaManager::stringCurrentContryCode() { return AdkasaEnvironment::shared().countryCode(); }
 
 std::string AdkasaManager::stringContryCodeFromLocaleType(int32_t localeType) { return localeType == 2 ? "ja" : "en"; }
 
-std::optional<std::string> AdkasaManager::stringAdvertisingId() {
-    auto device = AdkasaEnvironment::shared().device();
-    auto id = device->advertisingIdentifier();
-    if (!id || !device->advertisingTrackingEnabled() || *id == "00000000-0000-0000-0000-000000000000") {
-        return std::nullopt;
-    }
-    return percentEscape(*id);
-}
+std::optional<std::string> AdkasaManager::stringAdvertisingId() { return AdkasaEnvironment::shared().advertisingId(); }
 
 void AdkasaManager::updateUrlLocale(std::string& url) const {
     url += "/locale/" + percentEscape(stringCurrentLocaleIdentifier());

@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "adkasa_sdk_ios/AdkasaView.h"
+#include "adkasa_sdk_ios/AdkasaBaseView.h"
 
 class ADKSGradientButton;
 class ADKSWebPopupView;
@@ -106,8 +106,8 @@ public:
     void slotAdTapped() override;
 
     // From the web view: a page load finished, or the ad could not load.
-    void loadFinish();
-    void loadFailed();
+    void loadFinish() override;
+    void loadFailed() override;
     // The manager's notifications.
     void adFetchedNotification();
     void adFetchedFailedNotification();

@@ -1,7 +1,6 @@
 #include "adkasa_sdk_ios/AdkasaView.h"
 
 #include <algorithm>
-#include <atomic>
 
 #include "adkasa_sdk_ios/ADKSWebView.h"
 #include "adkasa_sdk_ios/AdkasaManager.h"
@@ -11,21 +10,6 @@
 #include "platform/ui/UIImageView.h"
 
 using namespace KelpaPlatform;
-
-namespace {
-uint64_t nextNotificationToken() {
-    static std::atomic<uint64_t> last{0};
-    return ++last;
-}
-}  // namespace
-
-AdkasaBaseView::AdkasaBaseView(const CGRect& frame) : UIView(frame), notificationToken_(nextNotificationToken()) {
-    setBackgroundColor(std::nullopt);
-}
-
-AdkasaBaseView::~AdkasaBaseView() = default;
-
-void AdkasaBaseView::setAppID(const std::string& appID) { appID_ = appID; }
 
 AdkasaView::AdkasaView(const CGRect& frame) : AdkasaBaseView(frame), manager_(std::make_unique<AdkasaManager>()) {
     manager_->setView(this);

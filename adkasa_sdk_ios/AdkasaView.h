@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "adkasa_sdk_ios/AdkasaBaseView.h"
 #include "platform/ns/NSTimer.h"
-#include "platform/ui/UIView.h"
 
 class AdkasaManager;
 class AdkasaView;
@@ -33,31 +33,6 @@ public:
     virtual void adkasaViewDidFinishLoad(AdkasaView* view) { (void)view; }
     virtual void adkasaViewAdTapped(AdkasaView* view) { (void)view; }
     virtual void adkasaViewAdFailed(AdkasaView* view) { (void)view; }
-};
-
-// What both ad views share: the placement identifier, and what their ad
-// web views ask of them.
-class AdkasaBaseView : public KelpaPlatform::UIView {
-public:
-    explicit AdkasaBaseView(const KelpaPlatform::CGRect& frame);
-    ~AdkasaBaseView() override;
-
-    virtual void setAppID(const std::string& appID);
-    void setAppId(const std::string& appID) { setAppID(appID); }
-    const std::string& appID() const { return appID_; }
-    const std::string& getAppId() const { return appID(); }
-
-    // The view's configuration client (null when it has none).
-    virtual AdkasaManager* getManager() { return nullptr; }
-    // One of the view's ads was tapped: its delegate hears of it.
-    virtual void slotAdTapped() {}
-
-    // Unique among the views of this run: names this view's notifications.
-    uint64_t notificationToken() const { return notificationToken_; }
-
-private:
-    std::string appID_;
-    uint64_t notificationToken_;
 };
 
 // Transition codes (the low 32 bits are compared).
