@@ -208,8 +208,13 @@ void MekkoMain::frameLogic(Application* app, const TouchFrame& frame) {
 
     if (resumeCounter > 0 && !ended()) {
         if (--resumeCounter == 0) {
-            // Only while music is on: a muted tune never sounds.
-            resumeMusic(data, bonusTime ? bonusTune : mainTune);
+            // The bonus tune plays whatever the music switch says, and so
+            // resumes; the main tune only while music is on.
+            if (!bonusTime) {
+                resumeMusic(data, mainTune);
+            } else if (bonusTune) {
+                bonusTune->resume();
+            }
             paused = 0;
         }
     }

@@ -232,10 +232,8 @@ bool SuspendWatch::update(Application* app, GameData* data, Sound* music) {
         counter_ = kResumeFrames;
         return true;
     }
-    if (counter_ > 0 && --counter_ == 0) {
-        resumeMusic(data, music);
-        if (data) data->setInterrupted(0);
-    }
+    // The interrupted flag is the scene's to clear (the result screen never does).
+    if (counter_ > 0 && --counter_ == 0) resumeMusic(data, music);
     return false;
 }
 

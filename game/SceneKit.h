@@ -132,7 +132,8 @@ inline void playEffect(const GameData* data, const KelpaEngine::RefPtr<KelpaEngi
 // The suspension habit of a scene's update: while the application state is
 // 1 the interrupted flag is set, the music paused and a counter set to 10;
 // 10 updates after the state is 0 again the music resumes (only while
-// music is on, so a muted tune never sounds) and the flag is cleared.
+// music is on, so a muted tune never sounds). Clearing the flag is left to
+// the scene.
 class SuspendWatch {
 public:
     static constexpr int32_t kResumeFrames = 10;

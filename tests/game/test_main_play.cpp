@@ -100,6 +100,22 @@ TEST(MainPlay, SwitchedOffSoundsAndMusicStaySilent) {
     EXPECT_EQ(0, w.count("bonus resume"));
 }
 
+TEST(MainPlay, WithMusicOffTheBonusTuneStillResumesAfterAPause) {
+    PlayWorld w("375x667@2", true, [](GameData* d) { d->words[kWordMusicOff] = 1; });
+    w.drawFrames = false;
+    w.playFor(30);
+    w.main()->startBonusTime();
+    EXPECT_EQ(1, w.count("bonus play 1 0")) << "the fanfare plays with music off";
+    w.host.suspend = true;
+    w.step();
+    w.host.suspend = false;
+    EXPECT_EQ(1, w.count("bonus pause"));
+    w.run(12);
+    ASSERT_EQ(1, w.main()->bonusTime);
+    EXPECT_EQ(1, w.count("bonus resume"));
+    EXPECT_EQ(0, w.count("main resume")) << "the muted main tune stays silent";
+}
+
 TEST(MainPlay, WithMusicOnTheTuneResumesTenFramesAfterASuspension) {
     PlayWorld w;
     w.drawFrames = false;
