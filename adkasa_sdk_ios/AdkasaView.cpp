@@ -15,7 +15,11 @@ AdkasaView::AdkasaView(const CGRect& frame) : AdkasaBaseView(frame), manager_(st
     manager_->setView(this);
     manager_->registerFetchNotification(this, [this] { adFetchedNotification(); });
     manager_->registerFetchFailedNotification(this, [this] { adFetchedFailedNotification(); });
-    originUserAgent_ = AdkasaEnvironment::shared().device()->webUserAgent();
+}
+
+const std::string& AdkasaView::originUserAgent() const {
+    if (!originUserAgent_) originUserAgent_ = AdkasaEnvironment::shared().device()->webUserAgent();
+    return *originUserAgent_;
 }
 
 AdkasaView::~AdkasaView() {
@@ -58,8 +62,9 @@ bool AdkasaView::isAdFetched() const {
 }
 
 void AdkasaView::setUserAgentYDN() {
-    if (originUserAgent_.find("YJIAdSDK/") != std::string::npos) return;
-    setDefaultWebUserAgent(originUserAgent_ + " YJIAdSDK/");
+    const std::string& origin = originUserAgent();
+    if (origin.find("YJIAdSDK/") != std::string::npos) return;
+    setDefaultWebUserAgent(origin + " YJIAdSDK/");
 }
 
 void AdkasaView::slotAdTapped() {

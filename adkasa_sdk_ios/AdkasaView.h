@@ -108,7 +108,10 @@ public:
     int32_t nextViewIndex() const { return nextViewIndex_; }
     const std::vector<std::shared_ptr<ADKSWebView>>& webViewArray() const { return webViewArray_; }
     const std::shared_ptr<KelpaPlatform::NSTimer>& adTimer() const { return adTimer_; }
-    const std::string& originUserAgent() const { return originUserAgent_; }
+    // Read the first time it is asked for, not when the banner is made:
+    // reading it starts the web engine, which need not delay the game's
+    // first frame.
+    const std::string& originUserAgent() const;
     const std::optional<double>& nextUpdateDate() const { return nextUpdateDate_; }
     // The wait before the banner asks again after a failed configuration.
     double failedFetchRetrySeconds() const { return failedRetrySeconds_; }
@@ -132,7 +135,7 @@ private:
     AdkasaViewDelegate* delegate_ = nullptr;
     std::shared_ptr<KelpaPlatform::NSTimer> adTimer_;
     std::unique_ptr<AdkasaManager> manager_;
-    std::string originUserAgent_;
+    mutable std::optional<std::string> originUserAgent_;
     uint64_t transitionType_ = 0;
     void* customAnimationClass_ = nullptr;
     CustomAnimationMethod customAnimationMethod_ = nullptr;

@@ -8,6 +8,7 @@
 #include "host/MainGLView.h"
 #include "host/OverlaySurface.h"
 #include "host/Runner.h"
+#include "platform/StartupTimeline.h"
 #include "platform/ns/NSNotificationCenter.h"
 
 namespace KelpaHost {
@@ -37,6 +38,7 @@ bool AppDelegate::didFinishLaunching(UIApplication& app) {
         if (Runner* run = currentRunner()) run->attach(gl, app.hasDisplay());
     }
     window->makeKeyAndVisible();
+    markStartup("window and views made");
     return true;
 }
 

@@ -18,6 +18,7 @@
 #include "host/HostServices.h"
 #include "host/Runner.h"
 #include "platform/ScreenProfile.h"
+#include "platform/StartupTimeline.h"
 #include "platform/ns/NSAutoreleasePool.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIImage.h"
@@ -117,6 +118,7 @@ const char* hostUsage() {
            "                      (an event at MS on frame round(MS / 16) after the first) and alone\n"
            "                      pauses and resumes the game\n"
            "  --pacing            at the end, report the mean and 99th percentile of the frame periods\n"
+           "  --verbose           at the end, report how long each step of the start took\n"
            "  --help              this text\n"
            "environment:\n"
            "  ADKASA_SERVICE_ORIGIN  the ad service, http://127.0.0.1:PORT (tools/run-game.sh starts\n"
@@ -141,6 +143,8 @@ bool parseHostOptions(int argc, char** argv, HostOptions* options, std::string* 
             o.headless = true;
         } else if (a == "--pacing") {
             o.pacing = true;
+        } else if (a == "--verbose") {
+            o.verbose = true;
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--profile") {
@@ -215,9 +219,13 @@ std::string findDocumentsFolder(const std::string& given) {
 }
 
 int hostRun(GameEntryFn gameEntry, const char* name, const HostOptions& given, int argc, char** argv) {
+    // Marked first by hostMain when there is one; only the process's first
+    // start is timed.
+    KelpaPlatform::markStartup("libraries loaded");
     KelpaPlatform::NSAutoreleasePool outer;
     HostOptions options = given;
     bool headless = options.headless || !KelpaPlatform::displayAvailable(&argc, &argv);
+    KelpaPlatform::markStartup("display looked for");
     applyRunDefaults(&options, headless);
     setGameEntry(gameEntry, name);
     KelpaPlatform::NSAutoreleasePool inner;
@@ -251,6 +259,7 @@ int hostRun(GameEntryFn gameEntry, const char* name, const HostOptions& given, i
     settings.every = options.every;
     settings.timeoutSeconds = options.timeoutSeconds;
     settings.pacing = options.pacing;
+    settings.verbose = options.verbose;
     std::string script = options.scriptText;
     if (!options.scriptFile.empty()) {
         std::ifstream in(options.scriptFile);
@@ -281,6 +290,7 @@ int hostRun(GameEntryFn gameEntry, const char* name, const HostOptions& given, i
     bridge.setGameClock(runner.repeatable() ? runner.gameClock() : nullptr);
     hostState().scriptedLifecycle.store(runner.repeatable() ? 1 : 0);
 
+    KelpaPlatform::markStartup("options and folders");
     KelpaPlatform::UIApplicationOptions ui;
     ui.headless = options.headless;
     ui.zoom = options.zoom;
@@ -308,6 +318,7 @@ int hostRun(GameEntryFn gameEntry, const char* name, const HostOptions& given, i
 }
 
 int hostMain(GameEntryFn gameEntry, const char* name, int argc, char** argv) {
+    KelpaPlatform::markStartup("libraries loaded");
     HostOptions options;
     std::string error;
     if (!parseHostOptions(argc, argv, &options, &error)) {

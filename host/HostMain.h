@@ -2,7 +2,8 @@
 //
 //   mekko [--headless] [--profile NAME] [--zoom Z] [--assets DIR]
 //         [--documents DIR] [--frames N] [--shots DIR] [--every N]
-//         [--script FILE] [--input TEXT] [--timeout SECONDS] [--seed N] [--help]
+//         [--script FILE] [--input TEXT] [--timeout SECONDS] [--seed N]
+//         [--pacing] [--verbose] [--help]
 #pragma once
 
 #include <cstdint>
@@ -27,6 +28,7 @@ struct HostOptions {
     double timeoutSeconds = kUnset;  // stop after this long; -1 no limit
     int64_t seed = -1;         // 0 .. 2^32 - 1: the game's seed and a repeatable run; -1 none
     bool pacing = false;       // report the frame periods at the end
+    bool verbose = false;      // report how long each step of the start took
     bool help = false;
 };
 

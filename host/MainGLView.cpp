@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include "platform/StartupTimeline.h"
 #include "platform/egl/HostGL.h"
 #include "platform/ns/MainQueue.h"
 
@@ -19,7 +20,7 @@ void MainGLView::presentFrame(const FrameView& frame) {
     if (FrameTap* tap = tap_.load(std::memory_order_acquire)) {
         if (!tap->frameShown(frame)) return;
     }
-    frames_.fetch_add(1, std::memory_order_acq_rel);
+    if (frames_.fetch_add(1, std::memory_order_acq_rel) == 0) markStartup("first frame");
     if (!paints_.load(std::memory_order_acquire) || !frame.rgba || frame.width <= 0 || frame.height <= 0) return;
 
     // The screen is opaque: alpha plays no part.

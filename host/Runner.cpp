@@ -12,6 +12,7 @@
 
 #include "host/HostState.h"
 #include "host/ViewController.h"
+#include "platform/StartupTimeline.h"
 #include "platform/ns/MainQueue.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIWindow.h"
@@ -393,6 +394,7 @@ void Runner::finish() {
     if (settings_.pacing && pacing(&mean, &p99, &count)) {
         std::printf("mekko: pacing over %zu frame steps: mean %.2f ms, p99 %.2f ms\n", count, mean, p99);
     }
+    if (settings_.verbose) std::fputs(startupReport("mekko: start-up: ").c_str(), stdout);
     std::fflush(stdout);
 }
 

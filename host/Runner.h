@@ -52,6 +52,7 @@ struct RunSettings {
     std::vector<ScriptEvent> script;
     double timeoutSeconds = -1;
     bool pacing = false;
+    bool verbose = false;  // the start's steps reported at the end
 };
 
 // A clock that moves only with the game's frames: 16 ms a step.

@@ -8,6 +8,7 @@
 #include "engine/ios/ApplicationImp.h"
 #include "host/HostState.h"
 #include "host/MainGLView.h"
+#include "platform/StartupTimeline.h"
 #include "platform/egl/HostGL.h"
 #include "platform/ns/MainQueue.h"
 #include "platform/ns/NSNotificationCenter.h"
@@ -143,6 +144,7 @@ bool ViewController::waitForGameThread(int timeoutMs) {
 }
 
 void ViewController::mThread() {
+    markStartup("game thread started");
     HostState& s = hostState();
     KelpaEngine::iOS::ApplicationSeams seams;
     seams.hook = &hostHook();

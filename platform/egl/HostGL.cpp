@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/ScreenProfile.h"
+#include "platform/StartupTimeline.h"
 
 namespace KelpaPlatform {
 
@@ -194,7 +195,9 @@ int hostGLSetup(const void* owner, HostGLScreen* screen) {
     }
     glGenFramebuffers(1, &v.frameBuffer);
     glGenRenderbuffers(1, &v.colorBuffer);
-    return storageLocked(v);
+    int result = storageLocked(v);
+    if (result == kHostGLOk) markStartup("GL set up");
+    return result;
 }
 
 int hostGLStorage() {

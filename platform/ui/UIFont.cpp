@@ -51,13 +51,13 @@ const std::string& UIFont::systemFamilyName() {
     return name;
 }
 
-UIFont UIFont::systemFontOfSize(double pointSize) { return UIFont(systemFamilyName(), pointSize, false); }
+UIFont UIFont::systemFontOfSize(double pointSize) { return UIFont(std::string(), pointSize, false); }
 
-UIFont UIFont::boldSystemFontOfSize(double pointSize) { return UIFont(systemFamilyName(), pointSize, true); }
+UIFont UIFont::boldSystemFontOfSize(double pointSize) { return UIFont(std::string(), pointSize, true); }
 
 PangoFontDescription* UIFont::newPangoDescription() const {
     PangoFontDescription* d = pango_font_description_new();
-    pango_font_description_set_family(d, family_.c_str());
+    pango_font_description_set_family(d, familyName().c_str());
     pango_font_description_set_weight(d, bold_ ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     pango_font_description_set_absolute_size(d, pointSize_ * PANGO_SCALE);
     return d;

@@ -20,7 +20,9 @@ public:
     // installed family has both Latin and Japanese glyphs).
     static const std::string& systemFamilyName();
 
-    const std::string& familyName() const { return family_; }
+    // The system font's family is looked up when it is first needed, not
+    // when the font is made: the lookup loads fontconfig's whole set-up.
+    const std::string& familyName() const { return family_.empty() ? systemFamilyName() : family_; }
     double pointSize() const { return pointSize_; }
     bool isBold() const { return bold_; }
     UIFont fontWithSize(double pointSize) const { return UIFont(family_, pointSize, bold_); }
@@ -31,11 +33,12 @@ public:
     PangoFontDescription* newPangoDescription() const;
 
     bool operator==(const UIFont& o) const {
-        return family_ == o.family_ && pointSize_ == o.pointSize_ && bold_ == o.bold_;
+        if (pointSize_ != o.pointSize_ || bold_ != o.bold_) return false;
+        return family_.empty() == o.family_.empty() ? family_ == o.family_ : familyName() == o.familyName();
     }
 
 private:
-    std::string family_;
+    std::string family_;  // empty: the system font's
     double pointSize_;
     bool bold_;
 };

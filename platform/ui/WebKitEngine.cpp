@@ -10,9 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/ns/NSDeviceFacts.h"
-#include "platform/ui/UIApplication.h"
-#include "platform/ui/UIWebView.h"
+#include "platform/ui/WebKitModule.h"
 
 namespace KelpaPlatform {
 
@@ -29,8 +27,8 @@ guint32 eventTime() { return guint32(g_get_monotonic_time() / 1000); }
 
 class WebKitEngine final : public WebEngine {
 public:
-    WebKitEngine() : alive_(std::make_shared<bool>(true)) {
-        scale_ = UIScreen::mainScreen().scale();
+    WebKitEngine(double scale, const std::string& agent) : alive_(std::make_shared<bool>(true)) {
+        scale_ = scale;
         if (!(scale_ >= 1)) scale_ = 1;
         window_ = gtk_offscreen_window_new();
         g_object_ref_sink(window_);
@@ -46,7 +44,6 @@ public:
         webkit_settings_set_enable_developer_extras(settings, FALSE);
         webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
         webkit_settings_set_media_playback_requires_user_gesture(settings, TRUE);
-        std::string agent = defaultWebUserAgent();
         if (!agent.empty()) webkit_settings_set_user_agent(settings, agent.c_str());
         GdkRGBA clear = {0, 0, 0, 0};
         webkit_web_view_set_background_color(view_, &clear);
@@ -253,11 +250,25 @@ private:
     std::string approved_;
 };
 
-}  // namespace
-
-std::unique_ptr<WebEngine> makeWebKitEngine() {
+std::unique_ptr<WebEngine> makeEngine(double scale, const std::string& agent) {
     if (!gdk_display_get_default()) return nullptr;
-    return std::make_unique<WebKitEngine>();
+    return std::make_unique<WebKitEngine>(scale, agent);
 }
 
+std::string defaultUserAgent() {
+    if (!gdk_display_get_default()) return "";
+    WebKitSettings* settings = webkit_settings_new();
+    const gchar* ua = webkit_settings_get_user_agent(settings);
+    std::string agent = ua ? ua : "";
+    g_object_unref(settings);
+    return agent;
+}
+
+}  // namespace
+
 }  // namespace KelpaPlatform
+
+extern "C" const KelpaPlatform::WebKitModule* kelpa_webkit_module() {
+    static const KelpaPlatform::WebKitModule module = {KelpaPlatform::makeEngine, KelpaPlatform::defaultUserAgent};
+    return &module;
+}

@@ -1,12 +1,11 @@
-#include <gtk/gtk.h>
-#include <webkit2/webkit2.h>
-
 #include <mutex>
 #include <string>
 
 #include "platform/ns/NSDeviceFacts.h"
 
 namespace KelpaPlatform {
+
+std::string webKitDefaultUserAgent();  // WebKitModule.cpp
 
 namespace {
 std::mutex gAgentLock;
@@ -23,12 +22,7 @@ std::string defaultWebUserAgent() {
     // are no web views either, and no user agent to give.
     std::lock_guard<std::mutex> guard(gAgentLock);
     std::string& agent = gAgent;
-    if (agent.empty() && gdk_display_get_default()) {
-        WebKitSettings* settings = webkit_settings_new();
-        const gchar* ua = webkit_settings_get_user_agent(settings);
-        agent = ua ? ua : "";
-        g_object_unref(settings);
-    }
+    if (agent.empty()) agent = webKitDefaultUserAgent();
     return agent;
 }
 

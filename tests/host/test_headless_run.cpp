@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include <dirent.h>
+#include <link.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -409,6 +411,56 @@ TEST_F(HeadlessRun, AGameThatEndsOnItsOwnEndsTheRun) {
     EXPECT_EQ(run(o, returningEntry), 1) << out;
     EXPECT_EQ(out.find("time limit reached"), std::string::npos) << out;
     EXPECT_LT(position(out, "applicationWillTerminate"), position(out, "game thread ended")) << out;
+}
+
+// The shared objects in the process whose path holds `part`.
+int loadedObjects(const char* part) {
+    struct Search {
+        const char* part;
+        int found;
+    } search{part, 0};
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* data) {
+            auto* s = static_cast<Search*>(data);
+            if (info->dlpi_name && std::strstr(info->dlpi_name, s->part)) ++s->found;
+            return 0;
+        },
+        &search);
+    return search.found;
+}
+
+TEST_F(HeadlessRun, ARunWithoutADisplayLoadsNoWebEngineAndReportsItsStartOnRequest) {
+    KelpaHost::HostOptions o;
+    std::string e;
+    char arg0[] = "mekko", verbose[] = "--verbose";
+    char* argv[] = {arg0, verbose};
+    ASSERT_TRUE(KelpaHost::parseHostOptions(2, argv, &o, &e)) << e;
+    o.headless = true;
+    o.documents = dir + "/docs";
+    o.frames = 3;
+    o.timeoutSeconds = 120;
+    ASSERT_EQ(run(o), 0) << out;
+    // WebKit and what it brings (its JavaScript engine) stay out of a run
+    // that has nothing to render web pages on.
+    EXPECT_EQ(loadedObjects("libwebkit2gtk"), 0);
+    EXPECT_EQ(loadedObjects("libjavascriptcoregtk"), 0);
+    // Each step of the start, in order, with its time; the first frame
+    // comes after the game's GL is set up.
+    size_t at = 0;
+    for (const char* step : {"libraries loaded", "window and views made", "game thread started", "GL set up",
+                             "first frame"}) {
+        size_t p = out.find(std::string("mekko: start-up: ") + step, at);
+        ASSERT_NE(p, std::string::npos) << step << "\n" << out;
+        double ms = -1, total = -1;
+        EXPECT_EQ(std::sscanf(out.c_str() + out.find_first_not_of(' ', p + 17 + std::strlen(step)), "%lf ms  (at %lf ms)",
+                              &ms, &total),
+                  2)
+            << out;
+        EXPECT_GE(ms, 0) << step;
+        EXPECT_GE(total, ms) << step;
+        at = p;
+    }
+    EXPECT_EQ(out.find("web engine loaded"), std::string::npos) << out;
 }
 
 }  // namespace
