@@ -225,7 +225,6 @@ int hostRun(GameEntryFn gameEntry, const char* name, const HostOptions& given, i
     KelpaPlatform::NSAutoreleasePool outer;
     HostOptions options = given;
     bool headless = options.headless || !KelpaPlatform::displayAvailable(&argc, &argv);
-    KelpaPlatform::markStartup("display looked for");
     applyRunDefaults(&options, headless);
     setGameEntry(gameEntry, name);
     KelpaPlatform::NSAutoreleasePool inner;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "platform/ScreenProfile.h"
+#include "platform/StartupTimeline.h"
 #include "platform/ns/MainQueue.h"
 #include "platform/ui/UIWindow.h"
 
@@ -101,6 +102,7 @@ bool displayAvailable(int* argc, char*** argv) {
     const char* w = std::getenv("WAYLAND_DISPLAY");
     if ((!x || !*x) && (!w || !*w)) return false;
     gGtkReady = gtk_init_check(argc, argv);
+    markStartup("display opened");
     return gGtkReady;
 }
 
