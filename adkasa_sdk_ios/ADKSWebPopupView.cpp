@@ -25,9 +25,10 @@ void ADKSWebPopupView::showInMobiAnswer(const std::string& markup) {
         failed();
         return;
     }
-    std::string page = adks::interstitialWrapper(adDataBgColor(), markup);
-    loadPage(page);
-    loadPage(page);
+    // One load: a second one of the same page would show the frame on the
+    // first finish and then load the creative again under it (or, where the
+    // engine fails the replaced load, end the interstitial).
+    loadPage(adks::interstitialWrapper(adDataBgColor(), markup));
 }
 
 void ADKSWebPopupView::showNetworkAnswer(const std::string& markup) {

@@ -65,6 +65,7 @@ public:
 
     ~WebKitEngine() override {
         *alive_ = false;
+        if (shownTimer_) g_source_remove(shownTimer_);
         g_signal_handlers_disconnect_by_data(view_, this);
         g_signal_handlers_disconnect_by_data(window_, this);
         webkit_web_view_stop_loading(view_);
@@ -184,10 +185,80 @@ private:
             }
             self->loading_ = true;
             self->failed_ = false;
+            self->drawnSinceCommit_ = false;
             if (self->client_) self->client_->engineDidStartLoad();
+        } else if (event == WEBKIT_LOAD_COMMITTED) {
+            self->drawnSinceCommit_ = false;
         } else if (event == WEBKIT_LOAD_FINISHED) {
-            self->end();
+            if (self->failed_) {
+                self->end();
+            } else {
+                self->endOnceShown();
+            }
         }
+    }
+
+    // The web process paints a page a moment after its load ends: a
+    // finished load is told once the picture shows the page, when a script
+    // waiting for the page's next renderings has answered and the picture
+    // has been drawn since the page came (or, for a page that never gets
+    // there, after kShownWaitMs all the same).
+    struct ShownWait {
+        std::weak_ptr<bool> alive;
+        WebKitEngine* self;
+        unsigned serial;
+    };
+    static constexpr guint kShownWaitMs = 1000;
+
+    void endOnceShown() {
+        cancelShownWait();
+        unsigned serial = shownSerial_;
+        webkit_web_view_call_async_javascript_function(
+            view_, "await new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)));", -1, nullptr,
+            "mekko-shown", nullptr, nullptr, onShownAnswer, new ShownWait{alive_, this, serial});
+        shownTimer_ = g_timeout_add(kShownWaitMs, onShownTimeout, this);
+    }
+
+    static void onShownAnswer(GObject* view, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<ShownWait> wait(static_cast<ShownWait*>(data));
+        GError* error = nullptr;
+        if (JSCValue* value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(view), result, &error)) {
+            g_object_unref(value);
+        }
+        if (error) g_error_free(error);
+        if (!wait->alive.expired()) wait->self->shown(wait->serial);
+    }
+
+    static gboolean onDrawnIdle(gpointer data) {
+        std::unique_ptr<ShownWait> wait(static_cast<ShownWait*>(data));
+        if (!wait->alive.expired()) wait->self->shown(wait->serial);
+        return G_SOURCE_REMOVE;
+    }
+
+    static gboolean onShownTimeout(gpointer data) {
+        auto* self = static_cast<WebKitEngine*>(data);
+        self->shownTimer_ = 0;
+        self->drawnSinceCommit_ = true;
+        self->shown(self->shownSerial_);
+        return G_SOURCE_REMOVE;
+    }
+
+    void shown(unsigned serial) {
+        if (serial != shownSerial_ || !loading_) return;
+        answered_ = true;
+        if (!drawnSinceCommit_) return;  // the next drawing ends it
+        // The picture is drawn now rather than on the next frame.
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        if (GdkWindow* w = gtk_widget_get_window(window_)) gdk_window_process_updates(w, TRUE);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+        end();
+    }
+
+    void cancelShownWait() {
+        ++shownSerial_;
+        answered_ = false;
+        if (shownTimer_) g_source_remove(shownTimer_);
+        shownTimer_ = 0;
     }
 
     static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error, gpointer data) {
@@ -221,6 +292,13 @@ private:
     }
     static gboolean onDamage(GtkWidget*, GdkEvent*, gpointer data) {
         auto* self = static_cast<WebKitEngine*>(data);
+        self->drawnSinceCommit_ = true;
+        if (self->answered_) {
+            // After the drawing has been handed out.
+            std::weak_ptr<bool> alive = self->alive_;
+            unsigned serial = self->shownSerial_;
+            g_idle_add_full(G_PRIORITY_HIGH_IDLE, onDrawnIdle, new ShownWait{alive, self, serial}, nullptr);
+        }
         if (self->client_) self->client_->engineNeedsDisplay();
         return FALSE;
     }
@@ -228,6 +306,7 @@ private:
     // The end of the load under way: exactly one finish or failure.
     void end() {
         if (!loading_) return;
+        cancelShownWait();
         loading_ = false;
         bool failed = failed_;
         failed_ = false;
@@ -248,6 +327,10 @@ private:
     bool failed_ = false;
     std::string error_;
     std::string approved_;
+    unsigned shownSerial_ = 0;
+    guint shownTimer_ = 0;
+    bool answered_ = false;          // the script of the finished page has answered
+    bool drawnSinceCommit_ = false;  // the picture has been drawn since the page came
 };
 
 std::unique_ptr<WebEngine> makeEngine(double scale, const std::string& agent) {

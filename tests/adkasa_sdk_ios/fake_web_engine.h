@@ -33,7 +33,14 @@ public:
         }
     }
 
+    // What becomes of a load still pending when the next one is handed
+    // over: dropped (only the last one ends), or ended first, as a failure
+    // or as a finished load.
+    enum class Replaced { Dropped, Fail, Finish };
+
     void loadHTMLString(const std::string& html, const std::string& baseURL) override {
+        if (pending_ && replaced == Replaced::Fail) fail("replaced");
+        if (pending_ && replaced == Replaced::Finish) finish();
         loads.push_back(Load{html, baseURL});
         pending_ = true;
         if (autoFinish) {
@@ -84,6 +91,8 @@ public:
     bool navigate(const std::string& url, KelpaPlatform::UIWebViewNavigationType type) {
         return client_ ? client_->engineShouldNavigate(url, type) : true;
     }
+    // The page that the last finished load shows.
+    const std::string& shownHTML() const { return shown_; }
     const std::string& lastHTML() const {
         static const std::string none;
         return loads.empty() ? none : loads.back().html;
@@ -94,6 +103,7 @@ public:
     KelpaPlatform::CGSize size;
     int stops = 0;
     bool autoFinish = false;
+    Replaced replaced = Replaced::Dropped;
 
 private:
     std::shared_ptr<std::vector<FakeWebEngine*>> registry_;
@@ -105,10 +115,12 @@ private:
 // Makes every new web view's engine a fake while it lives.
 class FakeWebEngines {
 public:
-    explicit FakeWebEngines(bool autoFinish = false) : autoFinish_(autoFinish) {
+    explicit FakeWebEngines(bool autoFinish = false, FakeWebEngine::Replaced replaced = FakeWebEngine::Replaced::Dropped)
+        : autoFinish_(autoFinish), replaced_(replaced) {
         KelpaPlatform::setWebEngineFactory([this]() -> std::unique_ptr<KelpaPlatform::WebEngine> {
             auto e = std::make_unique<FakeWebEngine>(all_);
             e->autoFinish = autoFinish_;
+            e->replaced = replaced_;
             return e;
         });
     }
@@ -121,6 +133,7 @@ public:
 
 private:
     bool autoFinish_;
+    FakeWebEngine::Replaced replaced_;
     std::shared_ptr<std::vector<FakeWebEngine*>> all_ = std::make_shared<std::vector<FakeWebEngine*>>();
 };
 

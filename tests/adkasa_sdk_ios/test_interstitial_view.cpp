@@ -55,7 +55,11 @@ struct Host : AdkasaPopupViewDelegate {
         Host* h;
     };
     void adkasaViewDidFinishLoadAdData(AdkasaPopupView*) override { log.push_back("data"); }
-    void adkasaViewDidFinishLoad(AdkasaPopupView*) override { log.push_back("shown"); }
+    void adkasaViewDidFinishLoad(AdkasaPopupView*) override {
+        log.push_back("shown");
+        if (whenShown) whenShown();
+    }
+    std::function<void()> whenShown;
     void adkasaViewAdTapped(AdkasaPopupView*) override { log.push_back("tapped"); }
     void adkasaViewAdFailed(AdkasaPopupView*) override {
         In in(this);
@@ -451,6 +455,52 @@ TEST_F(Interstitial, TheCloseTypeIsTheLastRequestsOwn) {
     page->fail();
     EXPECT_EQ(host.log, (std::vector<std::string>{"close:105", "failed"}));
     EXPECT_EQ(popup->closeType(), 105);
+}
+
+// An InMobi answer is one page: the frame comes up once, when that page
+// has loaded, whatever the engine makes of a load that a later one
+// replaces.
+TEST_F(Interstitial, TheFrameComesUpOnceItsCreativeHasLoaded) {
+    using Replaced = adtest::FakeWebEngine::Replaced;
+    const std::string tag = "<script src=\"" + service.inmobiScriptBase() +
+                            "/ad/inmobi.js\"></script><script>var inmobi_conf = { siteid : "
+                            "\"4028cb8b2c3a0b45012c406824e800ba\", slot : \"15\" };</script>";
+    configure(json::array({ad("im", tag, "1003")}));
+    const struct {
+        const char* what;
+        Replaced replaced;
+    } cases[] = {{"a replaced load finishes", Replaced::Finish}, {"a replaced load fails", Replaced::Fail}};
+    for (const auto& c : cases) {
+        FakeWebEngines pages(true, c.replaced);
+        popup = std::make_shared<AdkasaPopupView>();  // a web view of this engine
+        popup->setAppID(kPlacement);
+        popup->setDelegate(&host);
+        popup->setSchedule(1);
+        popup->setScheduleFirst(1);
+        host.popup = popup.get();
+        host.log.clear();
+        // What the web view shows when the frame comes up, and how many
+        // pages it had been handed.
+        std::string atShow = "not shown";
+        size_t loadsAtShow = 0;
+        host.whenShown = [&] {
+            auto* page = FakeWebEngines::of(popup->getIntersAdWebView());
+            atShow = !page ? "no page" : page->isLoading() ? "still loading" : page->shownHTML();
+            loadsAtShow = page ? page->loads.size() : 0;
+        };
+        host.wish = true;
+        framesUntilHeard(0, 2);
+        for (int i = 0; i < 30; ++i) frame();
+        EXPECT_EQ(host.log, (std::vector<std::string>{"data", "shown"})) << c.what;
+        EXPECT_NE(atShow.find("<div style=\"margin:0;\">"), std::string::npos) << c.what << ": " << atShow;
+        auto* page = FakeWebEngines::of(popup->getIntersAdWebView());
+        ASSERT_TRUE(page) << c.what;
+        EXPECT_EQ(page->loads.size(), loadsAtShow) << c.what << ": the creative loaded again under the frame";
+        host.wish = false;
+        popup->pushCloseButton();
+        for (int i = 0; i < 12; ++i) frame();
+        host.whenShown = nullptr;
+    }
 }
 
 TEST_F(Interstitial, TheWebViewCountsEveryLoadThatStartsAndEnds) {

@@ -9,6 +9,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,7 +30,11 @@ struct Recorder : UIWebViewDelegate {
         return allow;
     }
     void webViewDidStartLoad(UIWebView*) override { events.push_back("start"); }
-    void webViewDidFinishLoad(UIWebView*) override { events.push_back("finish"); }
+    void webViewDidFinishLoad(UIWebView*) override {
+        events.push_back("finish");
+        if (onFinish) onFinish();
+    }
+    std::function<void()> onFinish;
     void webViewDidFailLoadWithError(UIWebView*, const std::string&) override { events.push_back("fail"); }
     int count(const std::string& e) const { return int(std::count(events.begin(), events.end(), e)); }
 };
@@ -95,6 +101,23 @@ TEST_F(WebView, PagesFinishOrFailOnceAndRenderOffScreen) {
     EXPECT_EQ(rec.count("start"), 2) << ::testing::PrintToString(rec.events);
     EXPECT_EQ(rec.count("finish"), 1);
     EXPECT_EQ(rec.count("fail"), 1);
+}
+
+// A finish is told once the picture shows the page: what the view's owner
+// puts on screen then is the page, not the one before or nothing.
+TEST_F(WebView, AFinishedPageIsInThePicture) {
+    std::vector<uint32_t> atFinish;
+    rec.onFinish = [&] { atFinish.push_back(pixel(100, 25)); };
+    const uint32_t colours[] = {0xff0000ffu, 0xffff0000u, 0xff0000ffu, 0xffff0000u, 0xff0000ffu, 0xffff0000u};
+    for (uint32_t c : colours) {
+        char css[8];
+        std::snprintf(css, sizeof css, "#%06x", unsigned(c & 0xffffff));
+        size_t before = atFinish.size();
+        view->loadHTMLString(std::string("<body style='margin:0;background:") + css + "'></body>", "http://127.0.0.1:8099/");
+        ASSERT_TRUE(pumpUntil([&] { return atFinish.size() > before; }, 15000)) << css;
+        EXPECT_EQ(atFinish.back(), c) << css << std::hex << " " << atFinish.back();
+    }
+    rec.onFinish = nullptr;
 }
 
 // A web view draws only what its page paints: before any page, with an
