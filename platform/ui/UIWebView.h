@@ -50,7 +50,8 @@ public:
 };
 
 // What renders a web view's pages. Every page load that starts ends in
-// exactly one finish or one failure (a load replaced by another fails).
+// exactly one finish or one failure (a load replaced by another fails); a
+// finish is told once the picture shows the page.
 class WebEngine {
 public:
     class Client {
