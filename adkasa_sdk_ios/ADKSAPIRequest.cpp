@@ -23,6 +23,18 @@ APIRequest::APIRequest() : clock_(AdkasaEnvironment::shared().clock) {}
 
 APIRequest::~APIRequest() { dropConnection(); }
 
+void APIRequest::setCompletion(const void* target, std::function<void()> completion) {
+    handlerTarget_ = target;
+    completion_ = std::move(completion);
+}
+
+NSURLRequest APIRequest::networkRequest(const std::string& url) {
+    NSURLRequest request(url);
+    request.cachePolicy = NSURLRequestCachePolicy::ReloadIgnoringLocalCacheData;
+    request.timeoutInterval = kTimeoutSeconds;
+    return request;
+}
+
 void APIRequest::send(NSURLRequest request) {
     dropConnection();
     bool fits = request.url.size() <= kMaxRequestLineBytes;
@@ -40,6 +52,13 @@ void APIRequest::dropConnection() {
     if (connection_) connection_->cancel();
     connection_.reset();
     received_.clear();
+}
+
+void APIRequest::finishLoad() {
+    loadCheckFlg_ = false;
+    dropConnection();
+    std::function<void()> completion = completion_;  // the completion may set a new one
+    if (completion) completion();
 }
 
 void APIRequest::connectionDidReceiveResponse(NSURLConnection* c, int status) {
@@ -64,6 +83,37 @@ void APIRequest::connectionDidFailWithError(NSURLConnection* c, const std::strin
     if (c != connection_.get()) return;
     errorStr_ = error;
     finishLoad();
+}
+
+void NetworkAdRequest::setFinishLoadHandler(const void* target, AnyHandler handler) {
+    setCompletion(target, handler ? std::function<void()>([this, handler] { handler(this); }) : nullptr);
+}
+
+void NetworkAdRequest::cancel() {
+    clearCompletion();
+    dropConnection();
+    loadCheckFlg_ = false;
+}
+
+std::string NetworkAdRequest::md5WithString(const std::string& text) { return md5Hex(text.c_str()); }
+std::string NetworkAdRequest::sha1WithString(const std::string& text) { return sha1Hex(text); }
+
+void NetworkAdRequest::beginLoad() {
+    loadCheckFlg_ = true;
+    apiHtmlTag_.clear();
+    errorStr_.reset();
+}
+
+void NetworkAdRequest::fail(const std::string& reason) {
+    errorStr_ = reason;
+    apiHtmlTag_.clear();
+    finishLoad();
+}
+
+std::string NetworkAdRequest::endpointOrFail(const std::string& endpoint, const char* failure) {
+    std::string base = adkasaEndpointBase(endpoint, "http");
+    if (base.empty()) fail(failure);
+    return base;
 }
 
 }  // namespace adks

@@ -31,38 +31,19 @@ std::string headerValue(const std::string& text) {
 
 }  // namespace
 
-void ADKSGameFeatAPIManger::setFinishLoadHandler(const void* target, Handler handler) {
-    handlerTarget_ = target;
-    handler_ = std::move(handler);
-}
-
-void ADKSGameFeatAPIManger::cancel() {
-    handlerTarget_ = nullptr;
-    handler_ = nullptr;
-    dropConnection();
-    loadCheckFlg_ = false;
-}
-
-std::string ADKSGameFeatAPIManger::md5WithString(const std::string& text) { return md5Hex(text.c_str()); }
-std::string ADKSGameFeatAPIManger::sha1WithString(const std::string& text) { return sha1Hex(text); }
-
 void ADKSGameFeatAPIManger::mmediaLoadApi() {
     if (loadCheckFlg_) return;
-    apiHtmlTag_.clear();
-    errorStr_.reset();
-    std::string api = adkasaEndpointBase(AdkasaEnvironment::shared().endpoints.gamefeatApi, "http");
-    if (!entity_ || !entity_->siteId() || api.empty()) {
-        // Nothing to ask for: the caller still hears back, with no page.
-        errorStr_ = !api.empty() ? "No GameFeat site id" : "No GameFeat endpoint";
-        finishLoad();
+    beginLoad();
+    // Nothing to ask for: the caller still hears back, with no page.
+    std::string api = endpointOrFail(AdkasaEnvironment::shared().endpoints.gamefeatApi, "No GameFeat endpoint");
+    if (api.empty()) return;
+    if (!entity_ || !entity_->siteId()) {
+        fail("No GameFeat site id");
         return;
     }
-    loadCheckFlg_ = true;
     adid_ = integerValue(*entity_->siteId());
-    NSURLRequest request(api + "/webapi/v1/requestCustomAds/?adid=" + std::to_string(adid_) +
-                         "&adsize=" + std::to_string(adsize_) + "&os=ios");
-    request.cachePolicy = NSURLRequestCachePolicy::ReloadIgnoringLocalCacheData;
-    request.timeoutInterval = kTimeoutSeconds;
+    NSURLRequest request = networkRequest(api + "/webapi/v1/requestCustomAds/?adid=" + std::to_string(adid_) +
+                                          "&adsize=" + std::to_string(adsize_) + "&os=ios");
     if (entity_->uaId()) request.setValueForHTTPHeaderField(headerValue(*entity_->uaId()), "User-Agent");
     request.setValueForHTTPHeaderField("application/x-www-form-urlencoded", "Content-Type");
     send(std::move(request));
@@ -81,12 +62,4 @@ std::string ADKSGameFeatAPIManger::pageForAnswer(const std::string& body) {
 
 void ADKSGameFeatAPIManger::handleBody(const std::string& body) {
     apiHtmlTag_ = body.empty() ? std::string() : pageForAnswer(body);
-}
-
-void ADKSGameFeatAPIManger::finishLoad() {
-    loadCheckFlg_ = false;
-    dropConnection();
-    if (!handler_) return;
-    Handler handler = handler_;
-    handler(this);
 }

@@ -7,33 +7,6 @@
 
 using namespace KelpaPlatform;
 
-ADKSInMobiAPIManager::ADKSInMobiAPIManager() : ipManager_(std::make_unique<ADKSIpApiManager>()) {}
-
-ADKSInMobiAPIManager::~ADKSInMobiAPIManager() { ipManager_->cancel(); }
-
-void ADKSInMobiAPIManager::setFinishLoadHandler(const void* target, Handler handler) {
-    handlerTarget_ = target;
-    handler_ = std::move(handler);
-}
-
-void ADKSInMobiAPIManager::cancel() {
-    handlerTarget_ = nullptr;
-    handler_ = nullptr;
-    ipManager_->cancel();
-    dropConnection();
-    loadCheckFlg_ = false;
-}
-
-void ADKSInMobiAPIManager::inmobiLoadApi() {
-    if (loadCheckFlg_) return;
-    loadCheckFlg_ = true;
-    // Cleared before the lookup, which may complete on the spot.
-    apiHtmlTag_.clear();
-    errorStr_.reset();
-    ipManager_->setFinishLoadHandler(this, [this](ADKSIpApiManager* m) { finishIpManager(m); });
-    ipManager_->loadIpAndUa();
-}
-
 std::optional<std::string> ADKSInMobiAPIManager::siteIdInTag(const std::string& tag) {
     return adks::quotedValueForKey(tag, "siteid");
 }
@@ -53,20 +26,7 @@ std::string ADKSInMobiAPIManager::requestBody(int32_t adsize, const std::string&
     return body.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
-void ADKSInMobiAPIManager::fail(const std::string& reason) {
-    errorStr_ = reason;
-    apiHtmlTag_.clear();
-    finishLoad();
-}
-
-void ADKSInMobiAPIManager::finishIpManager(ADKSIpApiManager* ip) {
-    // Whatever keeps the request from being made completes the load with an
-    // empty answer, so the caller always hears back.
-    if (ip->errorStr()) {
-        apiHtmlTag_.clear();
-        finishLoad();
-        return;
-    }
+void ADKSInMobiAPIManager::requestWithAddress(ADKSIpApiManager& ip) {
     const auto& endpoints = AdkasaEnvironment::shared().endpoints;
     std::string script = adkasaEndpointBase(endpoints.inmobiScript, "http");
     if (script.empty() || adTag_.find(script + "/ad/inmobi.js") == std::string::npos) {
@@ -78,32 +38,14 @@ void ADKSInMobiAPIManager::finishIpManager(ADKSIpApiManager* ip) {
         fail("No InMobi site id in the tag");
         return;
     }
-    if (ip->ip() == "(null)" || ip->ua() == "(null)") {
-        fail("No address or user agent");
-        return;
-    }
-    if (!ip->ip()) ip->setIp("");
-    if (!ip->ua()) ip->setUa("");
-    std::string api = adkasaEndpointBase(endpoints.inmobiApi, "http");
-    if (api.empty()) {
-        fail("No InMobi API endpoint");
-        return;
-    }
-    NSURLRequest request(api + "/showad/v2");
+    if (!usableAddress(ip)) return;
+    std::string api = endpointOrFail(endpoints.inmobiApi, "No InMobi API endpoint");
+    if (api.empty()) return;
+    NSURLRequest request = networkRequest(api + "/showad/v2");
     request.httpMethod = "POST";
-    request.cachePolicy = NSURLRequestCachePolicy::ReloadIgnoringLocalCacheData;
-    request.timeoutInterval = kTimeoutSeconds;
     request.setValueForHTTPHeaderField("application/json", "Content-Type");
-    request.httpBody = requestBody(adsize_, *siteId, *ip->ip(), *ip->ua(), AdkasaManager::stringAdvertisingId());
+    request.httpBody = requestBody(adsize_, *siteId, *ip.ip(), *ip.ua(), AdkasaManager::stringAdvertisingId());
     send(std::move(request));
 }
 
 void ADKSInMobiAPIManager::handleBody(const std::string& body) { apiHtmlTag_ = adks::utf8OrEmpty(body); }
-
-void ADKSInMobiAPIManager::finishLoad() {
-    loadCheckFlg_ = false;
-    dropConnection();
-    if (!handler_) return;
-    Handler handler = handler_;
-    handler(this);
-}

@@ -9,16 +9,6 @@ ADKSIpApiManager& ADKSIpApiManager::sharedManager() {
     return *shared;
 }
 
-void ADKSIpApiManager::setFinishLoadHandler(const void* target, Handler handler) {
-    handlerTarget_ = target;
-    handler_ = std::move(handler);
-}
-
-void ADKSIpApiManager::cancel() {
-    handlerTarget_ = nullptr;
-    handler_ = nullptr;
-}
-
 void ADKSIpApiManager::loadIpAndUa() {
     if (ip_) {
         finishLoad();
@@ -57,9 +47,44 @@ void ADKSIpApiManager::handleBody(const std::string& body) {
     }
 }
 
-void ADKSIpApiManager::finishLoad() {
-    dropConnection();
-    if (!handler_) return;
-    Handler handler = handler_;  // the handler may set a new one
-    handler(this);
+namespace adks {
+
+AddressedRequest::AddressedRequest() : ipManager_(std::make_unique<ADKSIpApiManager>()) {}
+
+AddressedRequest::~AddressedRequest() { ipManager_->cancel(); }
+
+void AddressedRequest::cancel() {
+    ipManager_->cancel();
+    NetworkAdRequest::cancel();
 }
+
+void AddressedRequest::loadWithAddress() {
+    if (loadCheckFlg_) return;
+    // Begun before the lookup, which may end on the spot.
+    beginLoad();
+    ipManager_->setFinishLoadHandler(this, [this](ADKSIpApiManager* m) { finishIpManager(m); });
+    ipManager_->loadIpAndUa();
+}
+
+void AddressedRequest::finishIpManager(ADKSIpApiManager* ip) {
+    // Whatever keeps the request from being made completes the load with an
+    // empty answer, so the caller always hears back.
+    if (!ip || ip->errorStr()) {
+        apiHtmlTag_.clear();
+        finishLoad();
+        return;
+    }
+    requestWithAddress(*ip);
+}
+
+bool AddressedRequest::usableAddress(ADKSIpApiManager& ip) {
+    if (ip.ip() == "(null)" || ip.ua() == "(null)") {
+        fail("No address or user agent");
+        return false;
+    }
+    if (!ip.ip()) ip.setIp("");
+    if (!ip.ua()) ip.setUa("");
+    return true;
+}
+
+}  // namespace adks

@@ -1,25 +1,23 @@
 // Learns the device's public address from the ad service's address relay
-// and the user agent of a platform web view, once per manager.
+// and the user agent of a platform web view, once per manager; and the
+// base of the network builders that need both before they can ask.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "adkasa_sdk_ios/ADKSAPIRequest.h"
 
-class ADKSIpApiManager : public adks::APIRequest {
+class ADKSIpApiManager : public adks::WithFinishHandler<ADKSIpApiManager, adks::APIRequest> {
 public:
-    using Handler = std::function<void(ADKSIpApiManager*)>;
-
     ADKSIpApiManager() = default;
     static ADKSIpApiManager& sharedManager();
 
-    // The target only identifies the handler; it is not retained.
-    void setFinishLoadHandler(const void* target, Handler handler);
-    void cancel();
+    // Drops the handler; a lookup in flight goes on and reports to no one.
+    void cancel() { clearCompletion(); }
     void loadIpAndUa();
-    void finishLoad() override;
 
     const std::optional<std::string>& ip() const { return ip_; }
     const std::optional<std::string>& ua() const { return ua_; }
@@ -34,7 +32,35 @@ public:
 private:
     void handleBody(const std::string& body) override;
 
-    const void* handlerTarget_ = nullptr;
-    Handler handler_;
     std::optional<std::string> ip_, ua_;
 };
+
+namespace adks {
+
+// A network builder that asks only once its own lookup has given the
+// device's address and user agent (looked up once per builder).
+class AddressedRequest : public NetworkAdRequest {
+public:
+    ~AddressedRequest() override;
+    void cancel() override;
+    // The lookup has ended: after a failed one the load completes with no
+    // page (and no failure of its own); else the network is asked.
+    void finishIpManager(ADKSIpApiManager* ipManager);
+    ADKSIpApiManager& ipManager() { return *ipManager_; }
+
+protected:
+    AddressedRequest();
+
+    // Starts a load with the lookup (which may end on the spot); ignored
+    // while a load runs.
+    void loadWithAddress();
+    virtual void requestWithAddress(ADKSIpApiManager& ip) = 0;
+    // False, with the load failed, when the address or the user agent
+    // reads "(null)"; an unknown one becomes empty.
+    bool usableAddress(ADKSIpApiManager& ip);
+
+private:
+    std::unique_ptr<ADKSIpApiManager> ipManager_;
+};
+
+}  // namespace adks

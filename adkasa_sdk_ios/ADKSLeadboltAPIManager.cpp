@@ -4,33 +4,17 @@
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "adkasa_sdk_ios/ADKSPatterns.h"
 #include "adkasa_sdk_ios/AdkasaManager.h"
 
 using namespace KelpaPlatform;
 
-ADKSLeadboltAPIManager::ADKSLeadboltAPIManager() : ipManager_(std::make_unique<ADKSIpApiManager>()) {}
-
-ADKSLeadboltAPIManager::~ADKSLeadboltAPIManager() { ipManager_->cancel(); }
-
 const std::vector<std::string>& ADKSLeadboltAPIManager::feedKeys() {
     static const std::vector<std::string> keys{"section_id", "secret_key", "width",    "height",   "scr_w",
                                                "scr_h",      "lang",       "ad_type", "category", "max_ads"};
     return keys;
-}
-
-void ADKSLeadboltAPIManager::setFinishLoadHandler(const void* target, Handler handler) {
-    handlerTarget_ = target;
-    handler_ = std::move(handler);
-}
-
-void ADKSLeadboltAPIManager::cancel() {
-    handlerTarget_ = nullptr;
-    handler_ = nullptr;
-    ipManager_->cancel();
-    dropConnection();
-    loadCheckFlg_ = false;
 }
 
 void ADKSLeadboltAPIManager::setAdTag(const std::string& tag) {
@@ -40,52 +24,21 @@ void ADKSLeadboltAPIManager::setAdTag(const std::string& tag) {
 
 void ADKSLeadboltAPIManager::leadboltLoadApi() {
     if (loadCheckFlg_) return;
-    loadCheckFlg_ = true;
     // The previous ad's answer must not be shown for this one, even when the
     // lookup completes on the spot.
-    apiHtmlTag_.clear();
     iconFlg_ = false;
-    errorStr_.reset();
-    ipManager_->setFinishLoadHandler(this, [this](ADKSIpApiManager* m) { finishIpManager(m); });
-    ipManager_->loadIpAndUa();
+    loadWithAddress();
 }
 
-void ADKSLeadboltAPIManager::fail(const std::string& reason) {
-    errorStr_ = reason;
-    apiHtmlTag_.clear();
-    finishLoad();
-}
-
-void ADKSLeadboltAPIManager::finishIpManager(ADKSIpApiManager* ip) {
-    if (ip->errorStr()) {
-        apiHtmlTag_.clear();
-        finishLoad();
-        return;
-    }
-    if (!dataTag_) {
-        fail("No Leadbolt block in the tag");
-        return;
-    }
-    if (ip->ip() == "(null)" || ip->ua() == "(null)") {
-        fail("No address or user agent");
-        return;
-    }
-    if (!ip->ip()) ip->setIp("");
-    if (!ip->ua()) ip->setUa("");
-    std::string api = adkasaEndpointBase(AdkasaEnvironment::shared().endpoints.leadboltApi, "http");
-    if (api.empty()) {
-        fail("No Leadbolt API endpoint");
-        return;
-    }
-
+std::optional<std::string> ADKSLeadboltAPIManager::feedQuery(ADKSIpApiManager& ip) {
     std::vector<std::pair<std::string, std::string>> params;
     char osVersion[32];
     std::snprintf(osVersion, sizeof osVersion, "%.1f",
                   static_cast<float>(g_ascii_strtod(AdkasaEnvironment::shared().device()->systemVersion().c_str(), nullptr)));
     params.emplace_back("os_ver", osVersion);
     params.emplace_back("dev_mnf", "Apple");
-    params.emplace_back("client_ip", *ip->ip());
-    params.emplace_back("user_agent", *ip->ua());
+    params.emplace_back("client_ip", *ip.ip());
+    params.emplace_back("user_agent", *ip.ua());
     std::optional<std::string> width, height;
     for (const auto& key : feedKeys()) {
         auto value = adks::quotedValueForKey(*dataTag_, key);
@@ -94,34 +47,36 @@ void ADKSLeadboltAPIManager::finishIpManager(ADKSIpApiManager* ip) {
         if (key == "height") height = value;
         params.emplace_back(key, *value);
     }
-    if (!width || !height) {
+    if (!width || !height) return std::nullopt;
+    iconFlg_ = *width == *height;
+    params.emplace_back("format", iconFlg_ ? "json" : "xhtml");
+    std::string query;
+    for (const auto& [key, value] : params) {
+        if (!value.empty()) query += "&" + key + "=" + percentEscape(value);
+    }
+    if (auto ida = AdkasaManager::stringAdvertisingId()) query += "&devad_id=" + *ida;
+    return query;
+}
+
+void ADKSLeadboltAPIManager::requestWithAddress(ADKSIpApiManager& ip) {
+    if (!dataTag_) {
+        fail("No Leadbolt block in the tag");
+        return;
+    }
+    if (!usableAddress(ip)) return;
+    std::string api = endpointOrFail(AdkasaEnvironment::shared().endpoints.leadboltApi, "No Leadbolt API endpoint");
+    if (api.empty()) return;
+    auto query = feedQuery(ip);
+    if (!query) {
         fail("No width or height in the Leadbolt block");
         return;
     }
-    iconFlg_ = *width == *height;
-    params.emplace_back("format", iconFlg_ ? "json" : "xhtml");
-
-    std::string url = api + "/api/ad_feed?pf=1";
-    for (const auto& [key, value] : params) {
-        if (!value.empty()) url += "&" + key + "=" + percentEscape(value);
-    }
-    if (auto ida = AdkasaManager::stringAdvertisingId()) url += "&devad_id=" + *ida;
-    NSURLRequest request(url);
-    request.cachePolicy = NSURLRequestCachePolicy::ReloadIgnoringLocalCacheData;
-    request.timeoutInterval = kTimeoutSeconds;
+    NSURLRequest request = networkRequest(api + "/api/ad_feed?pf=1" + *query);
     request.setValueForHTTPHeaderField("application/json", "Content-Type");
     send(std::move(request));
 }
 
 void ADKSLeadboltAPIManager::handleBody(const std::string& body) { apiHtmlTag_ = adks::utf8OrEmpty(body); }
-
-void ADKSLeadboltAPIManager::finishLoad() {
-    loadCheckFlg_ = false;
-    dropConnection();
-    if (!handler_) return;
-    Handler handler = handler_;
-    handler(this);
-}
 
 std::string ADKSLeadboltAPIManager::displayHTML() const { return pageForAnswer(adTag_, dataTag_, iconFlg_, apiHtmlTag_); }
 
