@@ -111,12 +111,8 @@ bool pictureShowsSomething(cairo_surface_t* picture, double width) {
     return false;
 }
 
-AdSlotWebView::AdSlotWebView(const CGRect& frame)
-    : UIWebView(frame),
-      inmobiManager_(std::make_unique<ADKSInMobiAPIManager>()),
-      leadboltManager_(std::make_unique<ADKSLeadboltAPIManager>()),
-      mmediaManager_(std::make_unique<ADKSMMediaAPIManager>()),
-      gamefeatManager_(std::make_unique<ADKSGameFeatAPIManger>()) {
+AdSlotWebView::AdSlotWebView(const CGRect& frame) : UIWebView(frame) {
+    for (size_t i = 0; i < kAdNetworkCount; ++i) networks_[i] = makeAdNetworkRequest(AdNetwork(i));
     setBackgroundColor(std::nullopt);
     setDelegate(this);
 }
@@ -124,10 +120,7 @@ AdSlotWebView::AdSlotWebView(const CGRect& frame)
 AdSlotWebView::~AdSlotWebView() {
     setDelegate(nullptr);
     // A cancelled manager drops its handler: no answer reaches this view.
-    inmobiManager_->cancel();
-    leadboltManager_->cancel();
-    mmediaManager_->cancel();
-    gamefeatManager_->cancel();
+    for (auto& m : networks_) m->cancel();
 }
 
 void AdSlotWebView::loadPage(const std::string& html) { loadHTMLString(html, adPageBaseURL()); }
@@ -140,32 +133,29 @@ void AdSlotWebView::loadHtmlFromEntity(std::shared_ptr<ADKSJSAdEntity> entity) {
     if (loadsNothingFor(*entity)) return;
     const std::string& html = entity->htmlString();
     std::string key = entity->adNetworkKey().value_or("");
-    if (key == kKeyGameFeat) {
-        gamefeatManager_->setAdTag(html);
-        gamefeatManager_->setEntity(entity);
-        gamefeatManager_->setUserAdId(entity->userAdId());
-        gamefeatManager_->setFinishLoadHandler(this, [this](ADKSGameFeatAPIManger* m) { mmediaLoadFinish(m); });
-        gamefeatManager_->mmediaLoadApi();
-    } else if (key == kKeyInMobi) {
-        inmobiManager_->setAdTag(html);
-        inmobiManager_->setUserAdId(entity->userAdId());
-        inmobiManager_->setFinishLoadHandler(this, [this](ADKSInMobiAPIManager* m) { inmobiLoadFinish(m); });
-        inmobiManager_->inmobiLoadApi();
-    } else if (key == kKeyLeadbolt || key == kKeyLeadboltIcons) {
-        leadboltManager_->setAdTag(html);
-        leadboltManager_->setUserAdId(entity->userAdId());
-        leadboltManager_->setFinishLoadHandler(this, [this](ADKSLeadboltAPIManager* m) { leadboltLoadFinish(m); });
-        leadboltManager_->leadboltLoadApi();
-    } else if (key == kKeyMMedia) {
-        mmediaManager_->setAdTag(html);
-        mmediaManager_->setEntity(entity);
-        mmediaManager_->setUserAdId(entity->userAdId());
-        mmediaManager_->setFinishLoadHandler(this, [this](ADKSMMediaAPIManager* m) { mmediaLoadFinish(m); });
-        mmediaManager_->mmediaLoadApi();
+    if (auto n = adNetworkForKey(key)) {
+        askNetwork(*n, entity);
     } else {
         loadPage(filledPlaceholders(html));
         if (testMode_) showTestLabel(key);
     }
+}
+
+void AdSlotWebView::askNetwork(AdNetwork n, const std::shared_ptr<ADKSJSAdEntity>& entity) {
+    NetworkAdRequest& m = network(n);
+    m.setAdTag(entity->htmlString());
+    if (adNetworkReadsEntity(n)) m.setEntity(entity);
+    m.setUserAdId(entity->userAdId());
+    m.setFinishLoadHandler(this, [this, n](NetworkAdRequest* r) {
+        if (n == AdNetwork::InMobi) {
+            inmobiLoadFinish(r);
+        } else if (n == AdNetwork::Leadbolt) {
+            leadboltLoadFinish(r);
+        } else {
+            mmediaLoadFinish(r);
+        }
+    });
+    m.load();
 }
 
 void AdSlotWebView::cleanForLoadHtml() { loadHTMLString("", ""); }
@@ -174,23 +164,19 @@ bool AdSlotWebView::isCurrent(const std::string& userAdId) const {
     return currentEntity_ && currentEntity_->userAdId() == userAdId;
 }
 
-void AdSlotWebView::inmobiLoadFinish(ADKSInMobiAPIManager* m) {
+void AdSlotWebView::inmobiLoadFinish(NetworkAdRequest* m) {
     if (!m || !isCurrent(m->userAdId())) return;
     showInMobiAnswer(m->apiHtmlTag());
     if (testMode_) showTestLabel(kKeyInMobi);
 }
 
-void AdSlotWebView::leadboltLoadFinish(ADKSLeadboltAPIManager* m) {
+void AdSlotWebView::leadboltLoadFinish(NetworkAdRequest* m) {
     if (!m || !isCurrent(m->userAdId())) return;
     loadPage(m->displayHTML());
     if (testMode_) showTestLabel(currentEntity_->adNetworkKey().value_or(""));
 }
 
-void AdSlotWebView::mmediaLoadFinish(ADKSMMediaAPIManager* m) {
-    if (m) networkAnswered(m->userAdId(), m->apiHtmlTag());
-}
-
-void AdSlotWebView::mmediaLoadFinish(ADKSGameFeatAPIManger* m) {
+void AdSlotWebView::mmediaLoadFinish(NetworkAdRequest* m) {
     if (m) networkAnswered(m->userAdId(), m->apiHtmlTag());
 }
 

@@ -7,15 +7,13 @@
 // snapshots. The two differ only through the hooks below. Main thread only.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "adkasa_sdk_ios/ADKSGameFeatAPIManger.h"
-#include "adkasa_sdk_ios/ADKSInMobiAPIManager.h"
-#include "adkasa_sdk_ios/ADKSLeadboltAPIManager.h"
-#include "adkasa_sdk_ios/ADKSMMediaAPIManager.h"
+#include "adkasa_sdk_ios/ADKSAdNetworks.h"
 #include "adkasa_sdk_ios/AdkasaData.h"
 #include "platform/ui/UIWebView.h"
 
@@ -28,12 +26,7 @@ class UILabel;
 
 namespace adks {
 
-// Network keys.
-inline constexpr const char* kKeyGameFeat = "1065";
-inline constexpr const char* kKeyInMobi = "1003";
-inline constexpr const char* kKeyLeadbolt = "1058";
-inline constexpr const char* kKeyLeadboltIcons = "1061";
-inline constexpr const char* kKeyMMedia = "1060";
+// Keys besides the networks' (ADKSAdNetworks.h).
 inline constexpr const char* kKeyAnyNavigationClicks = "1072";
 inline constexpr const char* kKeyNoAd = "default";
 
@@ -75,10 +68,11 @@ public:
                                            KelpaPlatform::UIWebViewNavigationType type) override;
     void webViewDidFinishLoad(KelpaPlatform::UIWebView* webView) override;
 
-    void inmobiLoadFinish(ADKSInMobiAPIManager* manager);
-    void leadboltLoadFinish(ADKSLeadboltAPIManager* manager);
-    void mmediaLoadFinish(ADKSMMediaAPIManager* manager);
-    void mmediaLoadFinish(ADKSGameFeatAPIManger* manager);
+    // The networks' answers: InMobi's, Leadbolt's, and Millennial Media's
+    // or GameFeat's.
+    void inmobiLoadFinish(NetworkAdRequest* manager);
+    void leadboltLoadFinish(NetworkAdRequest* manager);
+    void mmediaLoadFinish(NetworkAdRequest* manager);
 
     bool htmlLoaded() const { return htmlLoaded_; }
     bool needsPostAdClicked() const { return needsPostAdClicked_; }
@@ -89,10 +83,11 @@ public:
     void setAdDataBgColor(const std::string& colour) { adDataBgColor_ = colour; }
     std::shared_ptr<KelpaPlatform::UILabel> networkKeyLabel() const { return networkKeyLabel_.lock(); }
 
-    ADKSInMobiAPIManager& inmobiManager() { return *inmobiManager_; }
-    ADKSLeadboltAPIManager& leadboltManager() { return *leadboltManager_; }
-    ADKSMMediaAPIManager& mmediaManager() { return *mmediaManager_; }
-    ADKSGameFeatAPIManger& gamefeatManager() { return *gamefeatManager_; }
+    NetworkAdRequest& network(AdNetwork n) { return *networks_[size_t(n)]; }
+    NetworkAdRequest& inmobiManager() { return network(AdNetwork::InMobi); }
+    NetworkAdRequest& leadboltManager() { return network(AdNetwork::Leadbolt); }
+    NetworkAdRequest& mmediaManager() { return network(AdNetwork::MMedia); }
+    NetworkAdRequest& gamefeatManager() { return network(AdNetwork::GameFeat); }
 
 protected:
     explicit AdSlotWebView(const KelpaPlatform::CGRect& frame);
@@ -117,15 +112,14 @@ protected:
     bool testMode_ = false;
     std::shared_ptr<ADKSJSAdEntity> currentEntity_;
     std::weak_ptr<KelpaPlatform::UILabel> networkKeyLabel_;  // kept by this view as a subview
-    std::unique_ptr<ADKSInMobiAPIManager> inmobiManager_;
-    std::unique_ptr<ADKSLeadboltAPIManager> leadboltManager_;
-    std::unique_ptr<ADKSMMediaAPIManager> mmediaManager_;
-    std::unique_ptr<ADKSGameFeatAPIManger> gamefeatManager_;
+    std::array<std::unique_ptr<NetworkAdRequest>, kAdNetworkCount> networks_;  // by AdNetwork
     std::string adDataBgColor_;
 
 private:
     // True when the finishing request's ad is still the current one.
     bool isCurrent(const std::string& userAdId) const;
+    // Hands the entity to its network; the answer comes to a finish handler.
+    void askNetwork(AdNetwork n, const std::shared_ptr<ADKSJSAdEntity>& entity);
     void networkAnswered(const std::string& userAdId, const std::string& markup);
 };
 

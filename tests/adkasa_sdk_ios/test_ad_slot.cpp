@@ -9,6 +9,9 @@
 #include <nlohmann/json.hpp>
 
 #include "adkasa_sdk_ios/ADKSBase64Util.h"
+#include "adkasa_sdk_ios/ADKSInMobiAPIManager.h"
+#include "adkasa_sdk_ios/ADKSLeadboltAPIManager.h"
+#include "adkasa_sdk_ios/ADKSMMediaAPIManager.h"
 #include "adkasa_sdk_ios/ADKSWebView.h"
 #include "adkasa_sdk_ios/AdkasaManager.h"
 #include "adkasa_sdk_ios/AdkasaView.h"

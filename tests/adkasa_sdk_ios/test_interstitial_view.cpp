@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "adkasa_sdk_ios/ADKSBase64Util.h"
+#include "adkasa_sdk_ios/ADKSInMobiAPIManager.h"
 #include "adkasa_sdk_ios/ADKSWebPopupView.h"
 #include "adkasa_sdk_ios/AdkasaManager.h"
 #include "adkasa_sdk_ios/AdkasaPopupView.h"
