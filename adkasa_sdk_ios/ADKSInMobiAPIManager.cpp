@@ -3,7 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include "adkasa_sdk_ios/ADKSPatterns.h"
-#include "adkasa_sdk_ios/AdkasaManager.h"
 
 using namespace KelpaPlatform;
 
@@ -44,7 +43,7 @@ void ADKSInMobiAPIManager::requestWithAddress(ADKSIpApiManager& ip) {
     NSURLRequest request = networkRequest(api + "/showad/v2");
     request.httpMethod = "POST";
     request.setValueForHTTPHeaderField("application/json", "Content-Type");
-    request.httpBody = requestBody(adsize_, *siteId, *ip.ip(), *ip.ua(), AdkasaManager::stringAdvertisingId());
+    request.httpBody = requestBody(adsize_, *siteId, *ip.ip(), *ip.ua(), AdkasaEnvironment::shared().advertisingId());
     send(std::move(request));
 }
 

@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "adkasa_sdk_ios/ADKSPatterns.h"
-#include "adkasa_sdk_ios/AdkasaManager.h"
 
 using namespace KelpaPlatform;
 
@@ -54,7 +53,7 @@ std::optional<std::string> ADKSLeadboltAPIManager::feedQuery(ADKSIpApiManager& i
     for (const auto& [key, value] : params) {
         if (!value.empty()) query += "&" + key + "=" + percentEscape(value);
     }
-    if (auto ida = AdkasaManager::stringAdvertisingId()) query += "&devad_id=" + *ida;
+    if (auto ida = AdkasaEnvironment::shared().advertisingId()) query += "&devad_id=" + *ida;
     return query;
 }
 

@@ -1,7 +1,6 @@
 #include "adkasa_sdk_ios/ADKSMMediaAPIManager.h"
 
 #include "adkasa_sdk_ios/ADKSPatterns.h"
-#include "adkasa_sdk_ios/AdkasaManager.h"
 
 using namespace KelpaPlatform;
 
@@ -19,7 +18,7 @@ void ADKSMMediaAPIManager::requestWithAddress(ADKSIpApiManager& ip) {
         return;
     }
     if (!usableAddress(ip)) return;
-    auto ida = AdkasaManager::stringAdvertisingId();
+    auto ida = AdkasaEnvironment::shared().advertisingId();
     if (!ida) {
         fail("No advertising identifier");
         return;
