@@ -4,7 +4,13 @@
 //         SDL_RenderCopyEx per picture, one SDL_RenderFillRect per fill;
 //   floor bare GLES2 on an SDL offscreen window: clear, the pictures turned
 //         on the CPU into one vertex array, one draw call per run of one
-//         page (or of fills), read-back.
+//         page and program (or of fills), read-back; each picture drawn
+//         with the cheapest program for its pixels, as the engine does it:
+//         untinted ones only sampled, opaque untinted ones unblended, none
+//         under a picture that hides the screen;
+//   trimfloor  the floor, each picture drawn through its outline
+//         (engine/TrimMesh.h) where it has one;
+//   tintfloor  the first floor: every picture times its colour, blended.
 // The engine records each frame (untimed here: the peers' figure is what
 // they do with the commands, and the pictures the game adds to its pages
 // while it plays, which they send again). Bench only: the engine never
@@ -27,6 +33,7 @@
 #include "engine/Image.h"
 #include "engine/Sprite2D.h"
 #include "engine/Texture.h"
+#include "engine/TrimMesh.h"
 #include "engine/ios/ApplicationImp.h"
 #include "engine/ios/GraphicsImp.h"
 #include "engine/ios/Paths.h"
@@ -88,11 +95,11 @@ struct Recorder {
             explicit Count(Recorder& rec) : r(rec) {}
             void drawImage(const DrawImagePayload& p) {
                 ++r.commands;
-                r.changed(p.image->getTexture());
+                r.seen(p.image->getTexture());
             }
             void drawSprite(const DrawSpritePayload& p) {
                 ++r.commands;
-                r.changed(p.sprite->image->getTexture());
+                r.seen(p.sprite->image->getTexture());
             }
             void fillRect(const RectPayload&) { ++r.commands; }
         } count(*this);
@@ -100,15 +107,41 @@ struct Recorder {
         items += scene->items();
     }
 
-    // A region whose pixels differ from what was sent: a new upload.
-    void changed(const Texture* t) {
+    // A picture drawn this frame: sent again when its pixels changed, its
+    // outline made again when they (or its region) did.
+    void seen(const Texture* t) {
+        const bool fresh = changed(t);
+        Outline& o = outlines[t];
+        if (!fresh && o.page == t->getPage() && o.x == t->regionX() && o.y == t->regionY() && o.w == t->getWidth() &&
+            o.h == t->getHeight()) {
+            return;
+        }
+        const TextureHandle* page = t->getPage();
+        o = Outline{page, t->regionX(), t->regionY(), t->getWidth(), t->getHeight(), {}};
+        const size_t at = (size_t(t->regionY()) * size_t(page->getWidth()) + size_t(t->regionX())) * 4;
+        o.mesh = trimMeshFor(page->getPixels() + at, page->getWidth() * 4, t->getWidth(), t->getHeight());
+    }
+    struct Outline {
+        const TextureHandle* page;
+        int32_t x, y, w, h;
+        TrimMesh mesh;
+    };
+    std::map<const Texture*, Outline> outlines;
+    const TrimMesh* outline(const Texture* t) const {
+        auto it = outlines.find(t);
+        return it == outlines.end() || it->second.mesh.count < 3 ? nullptr : &it->second.mesh;
+    }
+
+    // A region whose pixels differ from what was sent: a new upload (true,
+    // and true on a page's first use).
+    bool changed(const Texture* t) {
         const TextureHandle* page = t->getPage();
         const size_t pageRow = size_t(page->getWidth()) * 4;
         std::vector<uint8_t>& copy = sent[page];
         if (copy.size() != pageRow * size_t(page->getHeight())) {
             // First use: the peer makes the texture from the whole page.
             copy.assign(page->getPixels(), page->getPixels() + pageRow * size_t(page->getHeight()));
-            return;
+            return true;
         }
         const size_t at = size_t(t->regionY()) * pageRow + size_t(t->regionX()) * 4;
         const size_t rowBytes = size_t(t->getWidth()) * 4;
@@ -117,7 +150,7 @@ struct Recorder {
             same = std::memcmp(copy.data() + at + size_t(r) * pageRow, page->getPixels() + at + size_t(r) * pageRow,
                                rowBytes) == 0;
         }
-        if (same) return;
+        if (same) return false;
         Upload u{page, t->regionX(), t->regionY(), t->getWidth(), t->getHeight(), {}};
         for (int32_t r = 0; r < t->getHeight(); ++r) {
             const uint8_t* row = page->getPixels() + at + size_t(r) * pageRow;
@@ -125,6 +158,7 @@ struct Recorder {
             u.pixels.insert(u.pixels.end(), row, row + rowBytes);
         }
         uploads.push_back(std::move(u));
+        return true;
     }
     struct Upload {
         const TextureHandle* page;
@@ -165,11 +199,39 @@ struct SpriteQuad {
     float color[4];
 };
 
+// Where a layer's last opaque, untinted, unclipped picture over the whole
+// virtual screen is (-1: none): the engine draws nothing under it.
+struct FindCover : CommandVisitor {
+    FindCover(float w, float h) : vw(w), vh(h) {}
+    bool more() const { return !clipped; }
+    void at(int32_t position) { here = position; }
+    void setClip(const RectPayload&) { clipped = true; }
+    void setOrigin(const OriginPayload& p) {
+        ox = p.x;
+        oy = p.y;
+    }
+    void setAlpha(const AlphaPayload& p) { alpha = p.alpha; }
+    void drawImage(const DrawImagePayload& p) {
+        const Texture* t = p.image->getTexture();
+        const float left = ox + float(p.dx), top = oy + float(p.dy);
+        if (alpha == 1.0f && t->opaque && left <= 0 && top <= 0 && left + float(p.dw) >= vw &&
+            top + float(p.dh) >= vh) {
+            cover = here;
+        }
+    }
+    float vw, vh;
+    float ox = 0, oy = 0, alpha = 1;
+    int32_t here = 0, cover = -1;
+    bool clipped = false;
+};
+
 // The draws of one frame in a form both peers take, as the executor reads
-// the commands: images and sprites tinted by the alpha, fills in the colour.
+// the commands: images and sprites tinted by the alpha, fills in the colour;
+// the draws before `cover` are left out.
 template <class Out>
 struct Collect : CommandVisitor {
     explicit Collect(Out& o) : out(o) {}
+    void at(int32_t position) { hidden = position < cover; }
     void setOrigin(const OriginPayload& p) {
         ox = p.x;
         oy = p.y;
@@ -182,16 +244,19 @@ struct Collect : CommandVisitor {
         shape[3] = p.a;
     }
     void drawSprite(const DrawSpritePayload& p) {
+        if (hidden) return;
         Texture* t = p.sprite->image->getTexture();
         out(SpriteQuad{t->getPage(), t, ox + float(p.x), oy + float(p.y), float(p.w), float(p.h), float(p.pivotX),
                        float(p.pivotY), p.scaleX, p.scaleY, p.rotation, {1, 1, 1, alpha}});
     }
     void drawImage(const DrawImagePayload& p) {
+        if (hidden) return;
         Texture* t = p.image->getTexture();
         out(SpriteQuad{t->getPage(), t, ox + float(p.dx), oy + float(p.dy), float(p.dw), float(p.dh), 0, 0, 1, 1, 0,
                        {1, 1, 1, alpha}});
     }
     void fillRect(const RectPayload& p) {
+        if (hidden) return;
         out(SpriteQuad{nullptr, nullptr, ox + float(p.x), oy + float(p.y), float(p.w), float(p.h), 0, 0, 1, 1, 0,
                        {shape[0], shape[1], shape[2], shape[3]}});
     }
@@ -200,12 +265,26 @@ struct Collect : CommandVisitor {
     float ox = 0, oy = 0;
     float alpha = 1.0f;
     float shape[4] = {0, 0, 0, 1};
+    int32_t cover = -1;
+    bool hidden = false;
 };
 
+// Layers from the last to 0; with skipHidden, without what a layer's cover
+// hides.
 template <class Out>
-void collect(Recorder& rec, Out out) {
+void collect(Recorder& rec, Out out, bool skipHidden = false) {
     Collect<Out> c(out);
-    rec.walk(c);
+    const float vw = float(rec.graphics->getVirtualWidth()), vh = float(rec.graphics->getVirtualHeight());
+    for (int32_t i = rec.imp->layerCount() - 1; i >= 0; --i) {
+        const CommandBuffer& layer = *rec.imp->layerAt(i);
+        c.cover = -1;
+        if (skipHidden) {
+            FindCover find(vw, vh);
+            walkCommands(layer, 0, find);
+            c.cover = find.cover;
+        }
+        walkCommands(layer, 0, c);
+    }
 }
 
 struct SdlWindow {
@@ -314,7 +393,8 @@ void runSdl(benchmark::State& state, const bench::SceneCase* c) {
     rec.report(state);
 }
 
-// The floor's two programs: pictures times a per-vertex colour, and fills.
+// The floors' programs: pictures times a per-vertex colour, pictures only
+// sampled, and fills.
 const char kFloorVertex[] =
     "attribute vec2 position;\n"
     "attribute vec2 texCoord;\n"
@@ -334,6 +414,21 @@ const char kFloorFragment[] =
     "void main() {\n"
     "  gl_FragColor = texture2D(tex, uv) * tint;\n"
     "}\n";
+const char kFloorPlainVertex[] =
+    "attribute vec2 position;\n"
+    "attribute vec2 texCoord;\n"
+    "varying vec2 uv;\n"
+    "void main() {\n"
+    "  gl_Position = vec4(position, 0.0, 1.0);\n"
+    "  uv = texCoord;\n"
+    "}\n";
+const char kFloorPlainFragment[] =
+    "precision mediump float;\n"
+    "uniform sampler2D tex;\n"
+    "varying vec2 uv;\n"
+    "void main() {\n"
+    "  gl_FragColor = texture2D(tex, uv);\n"
+    "}\n";
 const char kFloorFillVertex[] =
     "attribute vec2 position;\n"
     "attribute vec4 color;\n"
@@ -349,6 +444,20 @@ const char kFloorFillFragment[] =
     "  gl_FragColor = tint;\n"
     "}\n";
 
+// How a floor draws the pictures.
+enum class FloorKind {
+    // Every picture times its colour (the first floor: it costs the
+    // product where the engine has none).
+    Tint,
+    // As the engine does for the same pixels: untinted pictures only
+    // sampled, opaque untinted ones without blending, nothing drawn under
+    // a picture that hides the screen.
+    Plain,
+    // Plain, with each picture drawn through its outline (TrimMesh) where
+    // it has one and is drawn large enough.
+    Trim,
+};
+
 struct FloorProgram {
     GLuint program = 0;
     GLint position = -1, texCoord = -1, color = -1;
@@ -361,10 +470,181 @@ FloorProgram floorProgram(const char* vertex, const char* fragment) {
     p.position = glGetAttribLocation(p.program, "position");
     p.texCoord = glGetAttribLocation(p.program, "texCoord");
     p.color = glGetAttribLocation(p.program, "color");
+    GLint tex = glGetUniformLocation(p.program, "tex");
+    if (tex >= 0) {
+        glUseProgram(p.program);
+        glUniform1i(tex, 0);
+    }
     return p;
 }
 
-void runFloor(benchmark::State& state, const bench::SceneCase* c) {
+struct FloorVertex {
+    float x, y, u, v;
+    float color[4];
+};
+
+// The floor's GL side: its programs, the pages as textures, and the runs of
+// vertices that share a program, a page and blending.
+struct FloorGL {
+    FloorProgram tinted, plain, fills;
+    std::map<TextureHandle*, GLuint> pages;
+    std::vector<FloorVertex> vertices;
+    // The run being gathered.
+    const FloorProgram* program = nullptr;
+    TextureHandle* page = nullptr;
+    bool blend = true;
+    // The state GL has.
+    const FloorProgram* using_ = nullptr;
+    int blending = -1;
+
+    bool start() {
+        tinted = floorProgram(kFloorVertex, kFloorFragment);
+        plain = floorProgram(kFloorPlainVertex, kFloorPlainFragment);
+        fills = floorProgram(kFloorFillVertex, kFloorFillFragment);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        return tinted.program && plain.program && fills.program;
+    }
+    ~FloorGL() {
+        for (auto& p : pages) glDeleteTextures(1, &p.second);
+        for (const FloorProgram* p : {&tinted, &plain, &fills}) {
+            if (p->program) glDeleteProgram(p->program);
+        }
+    }
+    GLuint pageTexture(TextureHandle* t) {
+        auto it = pages.find(t);
+        if (it != pages.end()) return it->second;
+        GLuint name = 0;
+        glGenTextures(1, &name);
+        glBindTexture(GL_TEXTURE_2D, name);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, t->getWidth(), t->getHeight(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     t->getPixels());
+        pages[t] = name;
+        return name;
+    }
+    void useProgram(const FloorProgram& p) {
+        if (using_ == &p) return;
+        if (using_) {
+            for (GLint a : {using_->position, using_->texCoord, using_->color}) {
+                if (a >= 0) glDisableVertexAttribArray(GLuint(a));
+            }
+        }
+        glUseProgram(p.program);
+        for (GLint a : {p.position, p.texCoord, p.color}) {
+            if (a >= 0) glEnableVertexAttribArray(GLuint(a));
+        }
+        using_ = &p;
+    }
+    void draw() {
+        if (vertices.empty()) return;
+        useProgram(*program);
+        if (blending != int(blend)) {
+            if (blend) {
+                glEnable(GL_BLEND);
+            } else {
+                glDisable(GL_BLEND);
+            }
+            blending = int(blend);
+        }
+        if (program != &fills) glBindTexture(GL_TEXTURE_2D, pageTexture(page));
+        const GLsizei stride = sizeof(FloorVertex);
+        glVertexAttribPointer(GLuint(program->position), 2, GL_FLOAT, GL_FALSE, stride, &vertices[0].x);
+        if (program->color >= 0) {
+            glVertexAttribPointer(GLuint(program->color), 4, GL_FLOAT, GL_FALSE, stride, vertices[0].color);
+        }
+        if (program->texCoord >= 0) {
+            glVertexAttribPointer(GLuint(program->texCoord), 2, GL_FLOAT, GL_FALSE, stride, &vertices[0].u);
+        }
+        glDrawArrays(GL_TRIANGLES, 0, GLsizei(vertices.size()));
+        vertices.clear();
+    }
+    // Starts a new run unless this draw can join the one gathered: an
+    // opaque picture joins a blending run of its page, not the reverse.
+    void join(const FloorProgram* p, TextureHandle* t, bool blends) {
+        if (p == program && t == page && (blend || !blends)) return;
+        draw();
+        program = p;
+        page = t;
+        blend = blends;
+    }
+};
+
+// A picture's or a fill's vertices, in clip coordinates: the quad as two
+// triangles, or its outline's triangles.
+void addQuad(std::vector<FloorVertex>& out, const SpriteQuad& q, const TrimMesh* mesh) {
+    float c = std::cos(q.rotation), s = std::sin(q.rotation);
+    float cx = q.x + q.px, cy = q.y + q.py;
+    float uL = 0, vT = 0, uR = 0, vB = 0;
+    if (q.page) {
+        float pw = float(q.page->getWidth()), ph = float(q.page->getHeight());
+        uL = (float(q.texture->regionX()) + 0.5f) / pw;
+        vT = (float(q.texture->regionY()) + 0.5f) / ph;
+        uR = (float(q.texture->regionX() + q.texture->getWidth()) - 0.5f) / pw;
+        vB = (float(q.texture->regionY() + q.texture->getHeight()) - 0.5f) / ph;
+    }
+    const float corners[4][4] = {{-q.px, -q.py, uL, vT},
+                                 {q.w - q.px, -q.py, uR, vT},
+                                 {-q.px, q.h - q.py, uL, vB},
+                                 {q.w - q.px, q.h - q.py, uR, vB}};
+    FloorVertex v[4];
+    for (int i = 0; i < 4; ++i) {
+        float lx = corners[i][0] * q.sx, ly = corners[i][1] * q.sy;
+        float vx = cx + c * lx - s * ly, vy = cy + s * lx + c * ly;
+        v[i] = FloorVertex{vx / 270.0f - 1.0f, 1.0f - vy / 480.0f, corners[i][2], corners[i][3],
+                           {q.color[0], q.color[1], q.color[2], q.color[3]}};
+    }
+    if (!mesh) {
+        for (int i : {0, 1, 2, 2, 1, 3}) out.push_back(v[i]);
+        return;
+    }
+    FloorVertex m[TrimMesh::kMaxVertices];
+    for (int32_t k = 0; k < mesh->count; ++k) {
+        const float a = mesh->a[k], b = mesh->b[k];
+        m[k] = v[0];
+        m[k].x = v[0].x + a * (v[1].x - v[0].x) + b * (v[2].x - v[0].x);
+        m[k].y = v[0].y + a * (v[1].y - v[0].y) + b * (v[2].y - v[0].y);
+        m[k].u = uL + a * (uR - uL);
+        m[k].v = vT + b * (vB - vT);
+    }
+    uint8_t triangles[3 * TrimMesh::kMaxVertices];
+    const int32_t n = trimMeshTriangles(*mesh, triangles);
+    for (int32_t i = 0; i < n; ++i) out.push_back(m[triangles[i]]);
+}
+
+// One floor frame's drawing: clear, every picture and fill, the last run.
+void floorFrame(Recorder& rec, FloorGL& gl, FloorKind kind) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    const float pixelsPerUnit = float(bench::kFrameWidth) / 540.0f;
+    collect(
+        rec,
+        [&](const SpriteQuad& q) {
+            if (!q.page) {
+                gl.join(&gl.fills, nullptr, true);
+                addQuad(gl.vertices, q, nullptr);
+                return;
+            }
+            const bool tinted = q.color[0] != 1 || q.color[1] != 1 || q.color[2] != 1 || q.color[3] != 1;
+            if (kind == FloorKind::Tint || tinted) {
+                gl.join(&gl.tinted, q.page, true);
+            } else {
+                gl.join(&gl.plain, q.page, !q.texture->opaque);
+            }
+            const TrimMesh* mesh = kind == FloorKind::Trim ? rec.outline(q.texture) : nullptr;
+            const float texel = std::min(std::fabs(q.w * q.sx) / float(q.texture->getWidth()),
+                                         std::fabs(q.h * q.sy) / float(q.texture->getHeight())) *
+                                pixelsPerUnit;
+            if (texel < TrimMesh::kMinTexelPixels) mesh = nullptr;
+            addQuad(gl.vertices, q, mesh);
+        },
+        kind != FloorKind::Tint);
+    gl.draw();
+}
+
+void runFloor(benchmark::State& state, const bench::SceneCase* c, FloorKind kind) {
     Recorder rec;
     std::string why;
     if (!rec.start(*c, &why)) {
@@ -381,113 +661,27 @@ void runFloor(benchmark::State& state, const bench::SceneCase* c) {
         state.SkipWithError("no GLES2 context");
         return;
     }
-    const FloorProgram pictures = floorProgram(kFloorVertex, kFloorFragment);
-    const FloorProgram fills = floorProgram(kFloorFillVertex, kFloorFillFragment);
-    if (!pictures.program || !fills.program) {
+    FloorGL gl;
+    if (!gl.start()) {
         state.SkipWithError("floor program");
         return;
     }
-    glUseProgram(pictures.program);
-    glUniform1i(glGetUniformLocation(pictures.program, "tex"), 0);
     glViewport(0, 0, bench::kFrameWidth, bench::kFrameHeight);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    std::map<TextureHandle*, GLuint> pages;
-    auto pageTexture = [&](TextureHandle* page) {
-        auto it = pages.find(page);
-        if (it != pages.end()) return it->second;
-        GLuint t = 0;
-        glGenTextures(1, &t);
-        glBindTexture(GL_TEXTURE_2D, t);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, page->getWidth(), page->getHeight(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                     page->getPixels());
-        pages[page] = t;
-        return t;
-    };
-    struct Vertex {
-        float x, y, u, v;
-        float color[4];
-    };
-    std::vector<Vertex> vertices;
-    vertices.reserve(size_t(c->arg > 0 && c->frames == 0 ? c->arg : 512) * 6);
+    gl.vertices.reserve(size_t(c->arg > 0 && c->frames == 0 ? c->arg : 512) * 18);
     std::vector<uint8_t> pixels(size_t(bench::kFrameWidth) * bench::kFrameHeight * 4);
     std::vector<uint8_t> row(size_t(bench::kFrameWidth) * 4);
-    // Draws go out together until the page (or pictures and fills) change.
-    TextureHandle* drawing = nullptr;
-    bool filling = false;
-    const FloorProgram* using_ = nullptr;
-    auto draw = [&]() {
-        if (vertices.empty()) return;
-        const FloorProgram& p = filling ? fills : pictures;
-        if (using_ != &p) {
-            if (using_) {
-                glDisableVertexAttribArray(GLuint(using_->position));
-                glDisableVertexAttribArray(GLuint(using_->color));
-                if (using_->texCoord >= 0) glDisableVertexAttribArray(GLuint(using_->texCoord));
-            }
-            glUseProgram(p.program);
-            glEnableVertexAttribArray(GLuint(p.position));
-            glEnableVertexAttribArray(GLuint(p.color));
-            if (p.texCoord >= 0) glEnableVertexAttribArray(GLuint(p.texCoord));
-            using_ = &p;
-        }
-        if (!filling) glBindTexture(GL_TEXTURE_2D, pageTexture(drawing));
-        glVertexAttribPointer(GLuint(p.position), 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), &vertices[0].x);
-        glVertexAttribPointer(GLuint(p.color), 4, GL_FLOAT, GL_FALSE, sizeof(Vertex), vertices[0].color);
-        if (p.texCoord >= 0) {
-            glVertexAttribPointer(GLuint(p.texCoord), 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), &vertices[0].u);
-        }
-        glDrawArrays(GL_TRIANGLES, 0, GLsizei(vertices.size()));
-        vertices.clear();
-    };
     double execute = 0, finish = 0, readBack = 0, cpu = 0;
     auto frame = [&]() {
         rec.frame();
         double cpuStart = threadCpuUs();
         Clock::time_point start = Clock::now(), t = start;
         for (const Recorder::Upload& u : rec.uploads) {
-            auto it = pages.find(const_cast<TextureHandle*>(u.page));
-            if (it == pages.end()) continue;
+            auto it = gl.pages.find(const_cast<TextureHandle*>(u.page));
+            if (it == gl.pages.end()) continue;
             glBindTexture(GL_TEXTURE_2D, it->second);
             glTexSubImage2D(GL_TEXTURE_2D, 0, u.x, u.y, u.w, u.h, GL_RGBA, GL_UNSIGNED_BYTE, u.pixels.data());
         }
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-        collect(rec, [&](const SpriteQuad& q) {
-            const bool fill = q.page == nullptr;
-            if (fill != filling || (!fill && q.page != drawing)) {
-                draw();
-                filling = fill;
-                if (!fill) drawing = q.page;
-            }
-            float c = std::cos(q.rotation), s = std::sin(q.rotation);
-            float cx = q.x + q.px, cy = q.y + q.py;
-            float uL = 0, vT = 0, uR = 0, vB = 0;
-            if (!fill) {
-                float pw = float(q.page->getWidth()), ph = float(q.page->getHeight());
-                uL = (float(q.texture->regionX()) + 0.5f) / pw;
-                vT = (float(q.texture->regionY()) + 0.5f) / ph;
-                uR = (float(q.texture->regionX() + q.texture->getWidth()) - 0.5f) / pw;
-                vB = (float(q.texture->regionY() + q.texture->getHeight()) - 0.5f) / ph;
-            }
-            const float corners[4][4] = {{-q.px, -q.py, uL, vT},
-                                         {q.w - q.px, -q.py, uR, vT},
-                                         {-q.px, q.h - q.py, uL, vB},
-                                         {q.w - q.px, q.h - q.py, uR, vB}};
-            Vertex v[4];
-            for (int i = 0; i < 4; ++i) {
-                float lx = corners[i][0] * q.sx, ly = corners[i][1] * q.sy;
-                float vx = cx + c * lx - s * ly, vy = cy + s * lx + c * ly;
-                v[i] = Vertex{vx / 270.0f - 1.0f, 1.0f - vy / 480.0f, corners[i][2], corners[i][3],
-                              {q.color[0], q.color[1], q.color[2], q.color[3]}};
-            }
-            for (int i : {0, 1, 2, 2, 1, 3}) vertices.push_back(v[i]);
-        });
-        draw();
+        floorFrame(rec, gl, kind);
         execute += since(t);
         glFinish();
         finish += since(t);
@@ -509,12 +703,13 @@ void runFloor(benchmark::State& state, const bench::SceneCase* c) {
     rec.commands = 0;
     rec.items = 0;
     for (auto _ : state) state.SetIterationTime(frame());
-    for (auto& p : pages) glDeleteTextures(1, &p.second);
-    glDeleteProgram(pictures.program);
-    glDeleteProgram(fills.program);
     report(state, execute, finish, readBack, cpu);
     rec.report(state);
 }
+
+void runTintFloor(benchmark::State& state, const bench::SceneCase* c) { runFloor(state, c, FloorKind::Tint); }
+void runPlainFloor(benchmark::State& state, const bench::SceneCase* c) { runFloor(state, c, FloorKind::Plain); }
+void runTrimFloor(benchmark::State& state, const bench::SceneCase* c) { runFloor(state, c, FloorKind::Trim); }
 
 }  // namespace
 
@@ -529,7 +724,8 @@ int main(int argc, char** argv) {
     static const std::vector<bench::SceneCase> cases = bench::benchCases();
     for (const bench::SceneCase& c : cases) {
         using Run = void (*)(benchmark::State&, const bench::SceneCase*);
-        const std::pair<std::string, Run> sides[] = {{"sdl/", runSdl}, {"floor/", runFloor}};
+        const std::pair<std::string, Run> sides[] = {
+            {"sdl/", runSdl}, {"floor/", runPlainFloor}, {"trimfloor/", runTrimFloor}, {"tintfloor/", runTintFloor}};
         for (const auto& [side, run] : sides) {
             auto* b = benchmark::RegisterBenchmark((side + c.name).c_str(), run, &c);
             b->UseManualTime()->Unit(benchmark::kMicrosecond);
