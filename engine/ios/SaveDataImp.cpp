@@ -220,7 +220,14 @@ int32_t SaveDataImp::write(const void* buffer, int32_t n) {
 
 // A hidden name beside the file, short enough for any file name; mkstemp
 // fills in the last six characters.
-std::string SaveDataImp::tempPrefix() const { return "." + name_.substr(0, 200) + "."; }
+// Built by appends: g++ 12 at -O3 takes `"." + string` for an overlapping copy
+// (-Werror=restrict) and the Release tree would not build.
+std::string SaveDataImp::tempPrefix() const {
+    std::string prefix = ".";
+    prefix.append(name_, 0, 200);
+    prefix += '.';
+    return prefix;
+}
 
 void SaveDataImp::removeLeftovers() const {
     int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
