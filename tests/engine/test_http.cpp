@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "engine/ios/HttpImp.h"
-#include "tests/engine/http_test_server.h"
+#include "tests/support/soup_server.h"
 
 using namespace KelpaEngine;
 using Clock = std::chrono::steady_clock;
@@ -109,51 +109,45 @@ class HttpTest : public ::testing::Test {
 protected:
     void SetUp() override {
         large_ = patternBytes(6 << 20);
-        server.on("/status", [](const httptest::Request& r, httptest::Connection& c) {
+        server.on("/status", [](const souptest::Request& r, souptest::Reply& a) {
             int code = static_cast<int>(r.queryInt("code", 200));
-            c.respond(code, r.queryInt("empty", 0) ? "" : "answer " + std::to_string(code));
+            a.respond(code, r.queryInt("empty", 0) ? "" : "answer " + std::to_string(code));
         });
-        server.on("/large", [this](const httptest::Request&, httptest::Connection& c) { c.respond(200, large_); });
-        server.on("/echo", [](const httptest::Request&, httptest::Connection& c) { c.respond(200, "echo"); });
-        server.on("/hop", [this](const httptest::Request& r, httptest::Connection& c) {
+        server.on("/large", [this](const souptest::Request&, souptest::Reply& a) { a.respond(200, large_); });
+        server.on("/echo", [](const souptest::Request&, souptest::Reply& a) { a.respond(200, "echo"); });
+        server.on("/hop", [this](const souptest::Request& r, souptest::Reply& a) {
             long n = r.queryInt("n", 0);
             if (n <= 0) {
-                c.respond(200, "arrived");
+                a.respond(200, "arrived");
             } else {
-                c.respond(302, "moved", "Location: " + server.url("/hop?n=" + std::to_string(n - 1)) + "\r\n");
+                a.respond(302, "moved", {{"Location", server.url("/hop?n=" + std::to_string(n - 1))}});
             }
         });
-        server.on("/loop", [](const httptest::Request&, httptest::Connection& c) {
-            c.respond(302, "again", "Location: /loop\r\n");
+        server.on("/loop", [](const souptest::Request&, souptest::Reply& a) {
+            a.respond(302, "again", {{"Location", "/loop"}});
         });
-        server.on("/to-file", [](const httptest::Request&, httptest::Connection& c) {
-            c.respond(302, "moved", "Location: file:///etc/passwd\r\n");
+        server.on("/to-file", [](const souptest::Request&, souptest::Reply& a) {
+            a.respond(302, "moved", {{"Location", "file:///etc/passwd"}});
         });
-        server.on("/to-ftp", [this](const httptest::Request&, httptest::Connection& c) {
-            c.respond(302, "moved", "Location: ftp://127.0.0.1:" + std::to_string(server.port()) + "/x\r\n");
+        server.on("/to-ftp", [this](const souptest::Request&, souptest::Reply& a) {
+            a.respond(302, "moved", {{"Location", "ftp://127.0.0.1:" + std::to_string(server.port()) + "/x"}});
         });
-        server.on("/slow", [this](const httptest::Request& r, httptest::Connection& c) {
-            server.pause(static_cast<int>(r.queryInt("ms", 0)));
-            c.respond(200, "late");
+        server.on("/slow", [](const souptest::Request& r, souptest::Reply& a) {
+            a.respondAfter(static_cast<int>(r.queryInt("ms", 0)), 200, "late");
         });
-        server.on("/stall", [this](const httptest::Request&, httptest::Connection& c) {
-            c.send(httptest::Connection::head(200, 1000) + std::string(100, 's'));
-            server.pause(30000);
+        server.on("/stall", [](const souptest::Request&, souptest::Reply& a) {
+            a.respondPart(200, 1000, std::string(100, 's'), false);
         });
-        server.on("/short", [](const httptest::Request&, httptest::Connection& c) {
-            c.send(httptest::Connection::head(200, 100000) + std::string(1000, 'p'));
+        server.on("/short", [](const souptest::Request&, souptest::Reply& a) {
+            a.respondPart(200, 100000, std::string(1000, 'p'), true);
         });
-        server.on("/broken-chunks", [](const httptest::Request&, httptest::Connection& c) {
-            c.send(
-                "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
-                "5\r\nfirst\r\n10\r\nonly-part");
+        server.on("/broken-chunks", [](const souptest::Request&, souptest::Reply& a) {
+            a.respondChunkedThenRaw(200, "5\r\nfirst\r\n10\r\nonly-part");
         });
-        server.on("/gate", [this](const httptest::Request& r, httptest::Connection& c) {
+        server.on("/gate", [](const souptest::Request& r, souptest::Reply& a) {
             std::string name = r.query.substr(r.query.find('=') + 1);
-            // Far longer than any wait below, so only a release (or the
-            // end of the test) opens the gate.
-            server.wait(name, 30000);
-            c.respond(200, "gate " + name);
+            // Only a release (or the end of the test) opens the gate.
+            a.respondWhenReleased(name, 200, "gate " + name);
         });
         ASSERT_TRUE(server.start());
         http.reset(iOS::HttpImp::create(nullptr));
@@ -194,7 +188,7 @@ protected:
         http->setLimits(limits);
     }
 
-    httptest::Server server;
+    souptest::Server server;
     std::unique_ptr<iOS::HttpImp> http;
     std::string large_;
 };
@@ -294,9 +288,9 @@ TEST_F(HttpTest, EachMethodSendsItsBodyAndTheUserAgent) {
         Call c = runOne(row.method, server.url("/echo"), row.body);
         EXPECT_TRUE(c.success);
         EXPECT_EQ(c.data, "echo");
-        std::vector<httptest::Request> log = server.requests();
+        std::vector<souptest::Request> log = server.requests();
         ASSERT_EQ(log.size(), ++seen);
-        const httptest::Request& got = log.back();
+        const souptest::Request& got = log.back();
         EXPECT_EQ(got.method, row.wire);
         EXPECT_EQ(got.body, row.sent);
         EXPECT_EQ(got.header("content-length"), row.length);

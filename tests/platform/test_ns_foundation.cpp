@@ -2,7 +2,6 @@
 // server on 127.0.0.1, timers on a driven clock, user defaults on disk,
 // digests and escaping.
 #include <gtest/gtest.h>
-#include <libsoup/soup.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -16,6 +15,7 @@
 #include "platform/ns/NSURLConnection.h"
 #include "platform/ns/NSUserDefaults.h"
 #include "tests/support/main_loop.h"
+#include "tests/support/soup_server.h"
 
 using namespace KelpaPlatform;
 using testloop::ManualClock;
@@ -23,63 +23,37 @@ using testloop::pumpUntil;
 
 namespace {
 
-// A server on the main context with a few fixed answers.
+// The test server on the main context with a few fixed answers, and what
+// the last request brought.
 class Server {
 public:
     Server() {
-        server_ = soup_server_new(nullptr, nullptr);
-        soup_server_add_handler(server_, nullptr, &Server::handle, this, nullptr);
-        GError* error = nullptr;
-        soup_server_listen_local(server_, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, &error);
-        if (error) g_error_free(error);
-        GSList* uris = soup_server_get_uris(server_);
-        port_ = uris ? g_uri_get_port(static_cast<GUri*>(uris->data)) : 0;
-        g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
+        using souptest::Reply;
+        answer("/ok", [](Reply& a) { a.respond(200, "hello", {{"Content-Type", "text/plain"}}); });
+        answer("/stall", [](Reply& a) { a.respondWhenReleased("never", 200, ""); });
+        // Promises 1000 bytes, sends 10 and hangs up.
+        answer("/broken", [](Reply& a) { a.respondPart(200, 1000, "0123456789", true); });
+        answer("/missing", [](Reply& a) { a.respond(404, ""); });
+        server_.startHere();
     }
-    ~Server() {
-        for (auto* m : paused_) soup_server_message_unpause(m);
-        g_object_unref(server_);
-    }
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+    std::string url(const std::string& path) const { return server_.url(path); }
 
     std::string lastMethod, lastBody, lastContentType, lastUserAgent;
     int requests = 0;
 
 private:
-    static void handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, gpointer data) {
-        auto* self = static_cast<Server*>(data);
-        self->requests++;
-        self->lastMethod = soup_server_message_get_method(msg);
-        SoupMessageBody* body = soup_server_message_get_request_body(msg);
-        self->lastBody.assign(body->data ? body->data : "", static_cast<size_t>(body->length));
-        SoupMessageHeaders* h = soup_server_message_get_request_headers(msg);
-        const char* ct = soup_message_headers_get_one(h, "Content-Type");
-        const char* ua = soup_message_headers_get_one(h, "User-Agent");
-        self->lastContentType = ct ? ct : "";
-        self->lastUserAgent = ua ? ua : "";
-        std::string p = path;
-        if (p == "/ok") {
-            soup_server_message_set_status(msg, 200, nullptr);
-            soup_server_message_set_response(msg, "text/plain", SOUP_MEMORY_COPY, "hello", 5);
-        } else if (p == "/stall") {
-            soup_server_message_pause(msg);
-            self->paused_.push_back(msg);
-        } else if (p == "/broken") {
-            // Promises 1000 bytes, sends 10 and hangs up.
-            GIOStream* io = soup_server_message_steal_connection(msg);
-            const char head[] = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nConnection: close\r\n\r\n0123456789";
-            g_output_stream_write_all(g_io_stream_get_output_stream(io), head, sizeof head - 1, nullptr, nullptr,
-                                      nullptr);
-            g_io_stream_close(io, nullptr, nullptr);
-            g_object_unref(io);
-        } else {
-            soup_server_message_set_status(msg, 404, nullptr);
-        }
+    void answer(const std::string& path, std::function<void(souptest::Reply&)> fn) {
+        server_.on(path, [this, fn](const souptest::Request& r, souptest::Reply& a) {
+            requests++;
+            lastMethod = r.method;
+            lastBody = r.body;
+            lastContentType = r.header("content-type");
+            lastUserAgent = r.header("user-agent");
+            fn(a);
+        });
     }
 
-    SoupServer* server_;
-    int port_ = 0;
-    std::vector<SoupServerMessage*> paused_;
+    souptest::Server server_;
 };
 
 struct Recorder : NSURLConnectionDelegate {
