@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "adkasa_sdk_ios/AdkasaEnvironment.h"
 #include "engine/HostBridge.h"
@@ -60,8 +59,11 @@ bool makeFolders(const std::string& path) {
     return isDirectory(path);
 }
 
+// Plain decimal integers: strtoll alone would also take leading spaces.
 bool parseInt(const char* s, int64_t lo, int64_t hi, int64_t* out) {
     if (!s || !*s) return false;
+    const char* digits = (*s == '-' || *s == '+') ? s + 1 : s;
+    if (*digits < '0' || *digits > '9') return false;
     char* end = nullptr;
     errno = 0;
     long long v = std::strtoll(s, &end, 10);
@@ -70,14 +72,57 @@ bool parseInt(const char* s, int64_t lo, int64_t hi, int64_t* out) {
     return true;
 }
 
+// Plain decimals, as the script's numbers (no hexadecimal, no spaces).
 bool parseDouble(const char* s, double lo, double hi, double* out) {
-    if (!s || !*s) return false;
-    char* end = nullptr;
-    errno = 0;
-    double v = std::strtod(s, &end);
-    if (errno != 0 || *end != '\0' || !(v >= lo && v <= hi)) return false;
+    double v = 0;
+    if (!s || !parseScriptNumber(s, &v) || !(v >= lo && v <= hi)) return false;
     *out = v;
     return true;
+}
+
+// Longer scripts are refused rather than read into memory whole (a
+// mistaken --script /dev/zero never ends): a hundred thousand events fit in
+// a few megabytes.
+constexpr size_t kMaxScriptBytes = size_t(16) << 20;
+
+// The script file's text; false with a message for a folder, a file that
+// cannot be read or one longer than kMaxScriptBytes.
+bool readScriptFile(const std::string& path, std::string* text, std::string* error) {
+    struct stat st;
+    const std::string shown = shownValue(path, 120);
+    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        *error = "the script " + shown + " is a folder, not a file";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *error = "cannot read the script " + shown + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string out(kMaxScriptBytes + 1, '\0');
+    in.read(&out[0], std::streamsize(out.size()));
+    if (in.bad()) {
+        *error = "cannot read the script " + shown;
+        return false;
+    }
+    out.resize(size_t(in.gcount()));
+    if (out.size() > kMaxScriptBytes) {
+        *error = "the script " + shown + " is longer than " + std::to_string(kMaxScriptBytes >> 20) + " MiB";
+        return false;
+    }
+    *text = std::move(out);
+    return true;
+}
+
+// Why no file can be made in the folder ("" when one can): the game would
+// otherwise find out only when its first save fails.
+std::string unwritableBecause(const std::string& folder) {
+    std::string probe = folder + "/.mekko-probe-XXXXXX";
+    int fd = mkstemp(&probe[0]);
+    if (fd < 0) return std::strerror(errno);
+    close(fd);
+    unlink(probe.c_str());
+    return "";
 }
 
 }  // namespace
@@ -149,7 +194,7 @@ bool parseHostOptions(int argc, char** argv, HostOptions* options, std::string* 
             o.help = true;
         } else if (a == "--profile") {
             if (!value(&v)) return fail("--profile needs a name");
-            if (!KelpaPlatform::findScreenProfile(v)) return fail(std::string("unknown screen profile: ") + v);
+            if (!KelpaPlatform::findScreenProfile(v)) return fail("unknown screen profile: " + shownValue(v));
             o.profile = v;
         } else if (a == "--zoom") {
             if (!value(&v) || !parseDouble(v, 0.25, 4.0, &o.zoom)) return fail("--zoom needs a number from 0.25 to 4");
@@ -181,7 +226,7 @@ bool parseHostOptions(int argc, char** argv, HostOptions* options, std::string* 
                 return fail("--timeout needs seconds (up to 86400)");
             }
         } else {
-            return fail("unknown option: " + a);
+            return fail("unknown option: " + shownValue(a));
         }
     }
     *options = o;
@@ -218,6 +263,57 @@ std::string findDocumentsFolder(const std::string& given) {
     return makeFolders(folder) ? folder : std::string();
 }
 
+namespace {
+
+// The asset and data folders, each told to the engine; what is wrong with
+// them is said, and the run goes on.
+void setUpFolders(const HostOptions& options) {
+    std::string assets = findAssetFolder(options.assets);
+    if (assets.empty()) {
+        std::fprintf(stderr, "mekko: no asset folder found%s%s; images and sounds will be missing\n",
+                     options.assets.empty() ? "" : " at ", shownValue(options.assets, 120).c_str());
+    }
+    KelpaEngine::iOS::setAssetFolder(assets.c_str());
+    // The ad views' own pictures (the interstitial's close button) come
+    // with the game's.
+    KelpaPlatform::UIImage::setResourceFolder(assets);
+    configureAdClient();
+    std::string documents = findDocumentsFolder(options.documents);
+    if (documents.empty()) {
+        std::fprintf(stderr, "mekko: no data folder can be made; nothing will be saved\n");
+    } else if (std::string why = unwritableBecause(documents); !why.empty()) {
+        // What is there is still read.
+        std::fprintf(stderr, "mekko: the data folder %s cannot be written (%s); nothing will be saved\n",
+                     shownValue(documents, 120).c_str(), why.c_str());
+    }
+    KelpaEngine::iOS::setDocumentsFolder(documents.c_str());
+}
+
+// The run's settings with its script read; false with a message.
+bool readRunSettings(const HostOptions& options, RunSettings* settings, std::string* error) {
+    settings->seed = options.seed;
+    settings->frames = options.frames;
+    settings->shotsDir = options.shotsDir;
+    settings->every = options.every;
+    settings->timeoutSeconds = options.timeoutSeconds;
+    settings->pacing = options.pacing;
+    settings->verbose = options.verbose;
+    std::string script = options.scriptText;
+    if (!options.scriptFile.empty()) {
+        std::string text;
+        if (!readScriptFile(options.scriptFile, &text, error)) return false;
+        script = text + "\n" + script;
+    }
+    if (!parseScript(script, &settings->script, error)) return false;
+    if (!settings->shotsDir.empty() && !makeFolders(settings->shotsDir)) {
+        *error = "cannot make the folder " + shownValue(settings->shotsDir, 120);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 int hostRun(GameEntryFn gameEntry, const char* name, const HostOptions& given, int argc, char** argv) {
     // Marked first by hostMain when there is one; only the process's first
     // start is timed.
@@ -237,46 +333,11 @@ int hostRun(GameEntryFn gameEntry, const char* name, const HostOptions& given, i
     }
     KelpaPlatform::setCurrentScreenProfile(*profile);
 
-    std::string assets = findAssetFolder(options.assets);
-    if (assets.empty()) {
-        std::fprintf(stderr, "mekko: no asset folder found%s%s; images and sounds will be missing\n",
-                     options.assets.empty() ? "" : " at ", options.assets.c_str());
-    }
-    KelpaEngine::iOS::setAssetFolder(assets.c_str());
-    // The ad views' own pictures (the interstitial's close button) come
-    // with the game's.
-    KelpaPlatform::UIImage::setResourceFolder(assets);
-    configureAdClient();
-    std::string documents = findDocumentsFolder(options.documents);
-    if (documents.empty()) std::fprintf(stderr, "mekko: no data folder can be made; nothing will be saved\n");
-    KelpaEngine::iOS::setDocumentsFolder(documents.c_str());
-
+    setUpFolders(options);
     RunSettings settings;
-    settings.seed = options.seed;
-    settings.frames = options.frames;
-    settings.shotsDir = options.shotsDir;
-    settings.every = options.every;
-    settings.timeoutSeconds = options.timeoutSeconds;
-    settings.pacing = options.pacing;
-    settings.verbose = options.verbose;
-    std::string script = options.scriptText;
-    if (!options.scriptFile.empty()) {
-        std::ifstream in(options.scriptFile);
-        if (!in) {
-            std::fprintf(stderr, "mekko: cannot read the script %s\n", options.scriptFile.c_str());
-            return 2;
-        }
-        std::stringstream text;
-        text << in.rdbuf();
-        script = text.str() + "\n" + script;
-    }
     std::string error;
-    if (!parseScript(script, &settings.script, &error)) {
+    if (!readRunSettings(options, &settings, &error)) {
         std::fprintf(stderr, "mekko: %s\n", error.c_str());
-        return 2;
-    }
-    if (!settings.shotsDir.empty() && !makeFolders(settings.shotsDir)) {
-        std::fprintf(stderr, "mekko: cannot make the folder %s\n", settings.shotsDir.c_str());
         return 2;
     }
 

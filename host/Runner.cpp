@@ -25,23 +25,9 @@ namespace {
 
 std::atomic<Runner*> gRunner{nullptr};
 
-bool parseNumber(const std::string& word, double* out) {
-    if (word.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    double v = std::strtod(word.c_str(), &end);
-    if (errno != 0 || !end || *end != '\0' || !(v == v) || v > 1e12 || v < -1e12) return false;
-    *out = v;
-    return true;
-}
-
 void stopRun() {
     if (UIApplication* app = UIApplication::shared()) app->terminate();
 }
-
-struct Scheduled {
-    ScriptEvent event;
-};
 
 // Main thread: the event as the window system would bring it.
 void performEvent(const ScriptEvent& e) {
@@ -70,13 +56,6 @@ void performEvent(const ScriptEvent& e) {
     }
 }
 
-gboolean runEvent(gpointer data) {
-    performEvent(static_cast<Scheduled*>(data)->event);
-    return G_SOURCE_REMOVE;
-}
-
-void freeScheduled(gpointer data) { delete static_cast<Scheduled*>(data); }
-
 gboolean onTimeLimit(gpointer data) {
     static_cast<std::atomic<bool>*>(data)->store(true);
     std::printf("mekko: time limit reached\n");
@@ -86,6 +65,147 @@ gboolean onTimeLimit(gpointer data) {
 }
 
 }  // namespace
+
+namespace {
+
+// One line's words, read into events or a reason why not.
+class LineReader {
+public:
+    explicit LineReader(const std::vector<std::string>& w) : w_(w) {}
+
+    // Appends the line's events; "" when it reads, else why not.
+    std::string read(std::vector<ScriptEvent>* out) {
+        if (!number(0)) return "the time " + notNumber(0);
+        if (w_.size() < 2) return "expected a time and an action";
+        const std::string& verb = w_[1];
+        if (verb == "tap") return tap(out);
+        if (verb == "down" || verb == "move" || verb == "up") return point(out);
+        if (verb == "drag") return drag(out);
+        return lifecycle(out);
+    }
+
+private:
+    bool number(size_t i) { return i < w_.size() && parseScriptNumber(w_[i], &n_[i]); }
+    std::string notNumber(size_t i) const { return "\"" + shownValue(w_[i], 24) + "\" is not a number"; }
+    // The arguments' count in [lo, hi] and every word but the action a
+    // number; "" when so.
+    std::string check(size_t lo, size_t hi, const char* usage) {
+        size_t args = w_.size() - 2;
+        if (args < lo || args > hi) return w_[1] + usage;
+        for (size_t i = 0; i < w_.size(); ++i) {
+            if (i != 1 && !number(i)) return notNumber(i);
+        }
+        if (n_[0] < 0) return "the time is negative";
+        at_ = int64_t(n_[0]);
+        return "";
+    }
+    std::string tap(std::vector<ScriptEvent>* out) {
+        std::string why = check(2, 3, " takes X Y [HOLD_MS]");
+        if (!why.empty()) return why;
+        int64_t hold = w_.size() > 4 ? int64_t(n_[4]) : 80;
+        if (hold < 0) return "the hold time is negative";
+        out->push_back(ScriptEvent{at_, ScriptEvent::Down, n_[2], n_[3]});
+        out->push_back(ScriptEvent{at_ + hold, ScriptEvent::Up, n_[2], n_[3]});
+        return "";
+    }
+    std::string point(std::vector<ScriptEvent>* out) {
+        std::string why = check(2, 2, " takes X Y");
+        if (!why.empty()) return why;
+        const std::string& verb = w_[1];
+        ScriptEvent::Kind kind = verb == "down" ? ScriptEvent::Down : verb == "move" ? ScriptEvent::Move : ScriptEvent::Up;
+        out->push_back(ScriptEvent{at_, kind, n_[2], n_[3]});
+        return "";
+    }
+    std::string drag(std::vector<ScriptEvent>* out) {
+        std::string why = check(4, 6, " takes X1 Y1 X2 Y2 [MS] [STEPS]");
+        if (!why.empty()) return why;
+        int64_t ms = w_.size() > 6 ? int64_t(n_[6]) : 300;
+        int64_t steps = w_.size() > 7 ? int64_t(n_[7]) : 10;
+        if (ms < 0 || steps < 1 || steps > 1000) return "bad duration or step count";
+        out->push_back(ScriptEvent{at_, ScriptEvent::Down, n_[2], n_[3]});
+        for (int64_t i = 1; i <= steps; ++i) {
+            double f = double(i) / double(steps);
+            out->push_back(ScriptEvent{at_ + ms * i / steps, ScriptEvent::Move, n_[2] + (n_[4] - n_[2]) * f,
+                                       n_[3] + (n_[5] - n_[3]) * f});
+        }
+        out->push_back(ScriptEvent{at_ + ms, ScriptEvent::Up, n_[4], n_[5]});
+        return "";
+    }
+    std::string lifecycle(std::vector<ScriptEvent>* out) {
+        static const struct {
+            const char* name;
+            ScriptEvent::Kind kind;
+        } simple[] = {{"resign", ScriptEvent::Resign},         {"active", ScriptEvent::Active},
+                      {"background", ScriptEvent::Background}, {"foreground", ScriptEvent::Foreground},
+                      {"terminate", ScriptEvent::Terminate}};
+        for (const auto& s : simple) {
+            if (w_[1] != s.name) continue;
+            std::string why = check(0, 0, " takes no arguments");
+            if (!why.empty()) return why;
+            ScriptEvent e;
+            e.atMs = at_;
+            e.kind = s.kind;
+            out->push_back(e);
+            return "";
+        }
+        return "unknown action \"" + shownValue(w_[1], 24) + "\"";
+    }
+
+    const std::vector<std::string>& w_;
+    std::vector<double> n_ = std::vector<double>(w_.size(), 0.0);
+    int64_t at_ = 0;
+};
+
+}  // namespace
+
+bool parseScriptNumber(const std::string& word, double* out) {
+    // Plain decimals only: [+-] digits [. digits] [e [+-] digits]; strtod
+    // alone would also take hexadecimal, "inf", "nan" and leading spaces.
+    size_t i = 0, n = word.size();
+    auto digits = [&] {
+        size_t from = i;
+        while (i < n && word[i] >= '0' && word[i] <= '9') ++i;
+        return i - from;
+    };
+    if (i < n && (word[i] == '+' || word[i] == '-')) ++i;
+    size_t whole = digits(), fraction = 0;
+    if (i < n && word[i] == '.') {
+        ++i;
+        fraction = digits();
+    }
+    if (whole + fraction == 0) return false;
+    if (i < n && (word[i] == 'e' || word[i] == 'E')) {
+        ++i;
+        if (i < n && (word[i] == '+' || word[i] == '-')) ++i;
+        if (digits() == 0) return false;
+    }
+    if (i != n) return false;
+    errno = 0;
+    double v = std::strtod(word.c_str(), nullptr);
+    if (errno != 0 || !(v == v) || v > 1e12 || v < -1e12) return false;
+    *out = v;
+    return true;
+}
+
+std::string shownValue(const std::string& text, size_t maxBytes) {
+    std::string out;
+    size_t i = 0;
+    for (; i < text.size() && out.size() < maxBytes; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7f) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\x%02x", c);
+            out += esc;
+        } else {
+            out += char(c);
+        }
+    }
+    if (i == text.size()) return out;
+    // Not inside a character: back off to the start of one.
+    while (!out.empty() && (static_cast<unsigned char>(out.back()) & 0xc0) == 0x80) out.pop_back();
+    if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xc0) out.pop_back();
+    return out + "...";
+}
 
 bool parseScript(const std::string& text, std::vector<ScriptEvent>* events, std::string* error) {
     std::string normalised = text;
@@ -104,63 +224,13 @@ bool parseScript(const std::string& text, std::vector<ScriptEvent>* events, std:
         std::vector<std::string> w;
         for (std::string s; words >> s;) w.push_back(s);
         if (w.empty()) continue;
-        auto fail = [&](const char* why) {
-            if (error) *error = "script event " + std::to_string(lineNo) + " (\"" + line + "\"): " + why;
-            return false;
-        };
-        std::vector<double> n(w.size(), 0);
-        for (size_t i = 0; i < w.size(); ++i) {
-            if (i == 1) continue;
-            if (!parseNumber(w[i], &n[i])) return fail("expected a number");
+        std::string why = LineReader(w).read(&out);
+        if (why.empty() && out.size() > kMaxScriptEvents) {
+            why = "the script holds more than " + std::to_string(kMaxScriptEvents) + " events";
         }
-        if (w.size() < 2) return fail("expected a time and an action");
-        if (n[0] < 0) return fail("the time is negative");
-        int64_t t = int64_t(n[0]);
-        const std::string& verb = w[1];
-        auto needArgs = [&](size_t lo, size_t hi) { return w.size() - 2 >= lo && w.size() - 2 <= hi; };
-        ScriptEvent e;
-        e.atMs = t;
-        if (verb == "tap") {
-            if (!needArgs(2, 3)) return fail("tap takes X Y [HOLD_MS]");
-            int64_t hold = w.size() > 4 ? int64_t(n[4]) : 80;
-            if (hold < 0) return fail("the hold time is negative");
-            out.push_back(ScriptEvent{t, ScriptEvent::Down, n[2], n[3]});
-            out.push_back(ScriptEvent{t + hold, ScriptEvent::Up, n[2], n[3]});
-        } else if (verb == "down" || verb == "move" || verb == "up") {
-            if (!needArgs(2, 2)) return fail("takes X Y");
-            e.kind = verb == "down" ? ScriptEvent::Down : verb == "move" ? ScriptEvent::Move : ScriptEvent::Up;
-            e.x = n[2];
-            e.y = n[3];
-            out.push_back(e);
-        } else if (verb == "drag") {
-            if (!needArgs(4, 6)) return fail("drag takes X1 Y1 X2 Y2 [MS] [STEPS]");
-            int64_t ms = w.size() > 6 ? int64_t(n[6]) : 300;
-            int64_t steps = w.size() > 7 ? int64_t(n[7]) : 10;
-            if (ms < 0 || steps < 1 || steps > 1000) return fail("bad duration or step count");
-            out.push_back(ScriptEvent{t, ScriptEvent::Down, n[2], n[3]});
-            for (int64_t i = 1; i <= steps; ++i) {
-                double f = double(i) / double(steps);
-                out.push_back(ScriptEvent{t + ms * i / steps, ScriptEvent::Move, n[2] + (n[4] - n[2]) * f,
-                                          n[3] + (n[5] - n[3]) * f});
-            }
-            out.push_back(ScriptEvent{t + ms, ScriptEvent::Up, n[4], n[5]});
-        } else {
-            static const struct {
-                const char* name;
-                ScriptEvent::Kind kind;
-            } simple[] = {{"resign", ScriptEvent::Resign},         {"active", ScriptEvent::Active},
-                          {"background", ScriptEvent::Background}, {"foreground", ScriptEvent::Foreground},
-                          {"terminate", ScriptEvent::Terminate}};
-            bool found = false;
-            for (const auto& s : simple) {
-                if (verb == s.name) {
-                    if (!needArgs(0, 0)) return fail("takes no arguments");
-                    e.kind = s.kind;
-                    out.push_back(e);
-                    found = true;
-                }
-            }
-            if (!found) return fail("unknown action");
+        if (!why.empty()) {
+            if (error) *error = "script event " + std::to_string(lineNo) + " (\"" + shownValue(line, 60) + "\"): " + why;
+            return false;
         }
     }
     if (events) *events = std::move(out);
@@ -203,6 +273,7 @@ bool Runner::pacing(double* meanMs, double* p99Ms, size_t* count) const {
 }
 
 Runner::~Runner() {
+    if (queueTimer_) sources_.push_back(queueTimer_);
     for (unsigned id : sources_) {
         if (GSource* s = g_main_context_find_source_by_id(g_main_context_default(), id)) g_source_destroy(s);
     }
@@ -282,10 +353,31 @@ void Runner::deliverOnFrame(const ScriptEvent& e) {
 void Runner::scheduleScript() {
     if (scriptScheduled_ || frames_.load() == 0) return;
     scriptScheduled_ = true;
-    for (const ScriptEvent& e : settings_.script) {
-        guint delay = guint(e.atMs < 0 ? 0 : (e.atMs > 0x7fffffff ? 0x7fffffff : e.atMs));
-        sources_.push_back(g_timeout_add_full(G_PRIORITY_DEFAULT, delay, runEvent, new Scheduled{e}, freeScheduled));
+    // In the order they are due, those due together in script order.
+    queue_ = settings_.script;
+    std::stable_sort(queue_.begin(), queue_.end(),
+                     [](const ScriptEvent& a, const ScriptEvent& b) { return a.atMs < b.atMs; });
+    scriptStartUs_ = g_get_monotonic_time();
+    armQueue();
+}
+
+int64_t Runner::scriptElapsedMs() const { return (g_get_monotonic_time() - scriptStartUs_) / 1000; }
+
+void Runner::armQueue() {
+    if (nextQueued_ >= queue_.size()) return;
+    int64_t wait = std::clamp<int64_t>(queue_[nextQueued_].atMs - scriptElapsedMs(), 0, 0x7fffffff);
+    queueTimer_ = g_timeout_add_full(G_PRIORITY_DEFAULT, guint(wait), onQueueTimer, this, nullptr);
+}
+
+int Runner::onQueueTimer(void* data) {
+    auto* self = static_cast<Runner*>(data);
+    self->queueTimer_ = 0;
+    int64_t now = self->scriptElapsedMs();
+    while (self->nextQueued_ < self->queue_.size() && self->queue_[self->nextQueued_].atMs <= now) {
+        performEvent(self->queue_[self->nextQueued_++]);
     }
+    self->armQueue();
+    return G_SOURCE_REMOVE;
 }
 
 bool Runner::frameShown(const FrameView& frame) {

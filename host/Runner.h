@@ -41,8 +41,19 @@ struct ScriptEvent {
     double x = 0, y = 0;
 };
 
-// Parses a script; false with a message naming the line for bad input.
+// The most events a script may hold (a drag is up to 1002): enough for
+// hours of play, and a few megabytes at most.
+constexpr size_t kMaxScriptEvents = 100000;
+
+// Parses a script; false with a message naming the line for bad input
+// (also for a line that takes the script past kMaxScriptEvents).
 bool parseScript(const std::string& text, std::vector<ScriptEvent>* events, std::string* error);
+// A plain decimal number ([+-] digits [. digits] [e [+-] digits]) of at
+// most 1e12 either way.
+bool parseScriptNumber(const std::string& word, double* out);
+// A value as a message shows it: control characters escaped, cut to about
+// maxBytes (on a character's boundary) with "..." when longer.
+std::string shownValue(const std::string& text, size_t maxBytes = 60);
 
 struct RunSettings {
     int64_t seed = -1;  // 0 or more: a repeatable run
@@ -103,13 +114,21 @@ public:
     bool hitTimeLimit() const { return timedOut_.load(); }
 
 private:
-    // Main thread, once, after the first frame.
+    // Main thread, once, after the first frame: the script's events wait
+    // in one queue on one timer, set for the next one due.
     void scheduleScript();
+    void armQueue();
+    int64_t scriptElapsedMs() const;
+    static int onQueueTimer(void* data);
     // Game thread: one event of a repeatable run's script.
     void deliverOnFrame(const ScriptEvent& e);
 
     RunSettings settings_;
     bool scriptScheduled_ = false;
+    std::vector<ScriptEvent> queue_;  // main thread
+    size_t nextQueued_ = 0;
+    int64_t scriptStartUs_ = 0;       // when the first frame was seen
+    unsigned queueTimer_ = 0;
     std::atomic<uint64_t> frames_{0};
     std::atomic<int> shots_{0};
     std::atomic<bool> stopPosted_{false};

@@ -1,4 +1,5 @@
 // ctest-label: threads
+// test-links: PkgConfig::GIO
 // The headless runner end to end, in this process: the real host, EGL off
 // screen and the real frame step, with a small scene that paints a clear
 // colour and a marker at the last touch, a scripted tap, screenshots, and
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <dirent.h>
+#include <glib.h>
 #include <link.h>
 
 #include <algorithm>
@@ -461,6 +463,66 @@ TEST_F(HeadlessRun, ARunWithoutADisplayLoadsNoWebEngineAndReportsItsStartOnReque
         at = p;
     }
     EXPECT_EQ(out.find("web engine loaded"), std::string::npos) << out;
+}
+
+// What a run says on the error stream, and its exit code.
+struct Said {
+    int rc;
+    std::string err;
+};
+
+TEST_F(HeadlessRun, ScriptsThatAreNoFileOrTooLongAreRefusedAndAnUnwritableDataFolderIsReported) {
+    const std::string big = dir + "/big.txt";
+    ASSERT_EQ(::truncate(big.c_str(), 0), -1);  // not there yet
+    {
+        std::ofstream make(big);
+    }
+    ASSERT_EQ(::truncate(big.c_str(), 20 << 20), 0);  // 20 MiB of nothing
+    const struct {
+        std::string script, documents;
+        int rc;
+        const char* says;
+    } cases[] = {
+        {dir, dir + "/docs", 2, "is a folder"},
+        {big, dir + "/docs", 2, "longer than"},
+        {dir + "/none.txt", dir + "/docs", 2, "cannot read the script"},
+        // The game still runs (and reads what is there), but is told.
+        {"", "/proc", 0, "cannot be written"},
+    };
+    for (const auto& c : cases) {
+        KelpaHost::resetHostState();
+        KelpaHost::HostOptions o;
+        o.headless = true;
+        o.documents = c.documents;
+        o.scriptFile = c.script;
+        o.frames = 1;
+        o.timeoutSeconds = 120;
+        testing::internal::CaptureStderr();
+        int rc = run(o);
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(rc, c.rc) << c.script << " " << c.documents << "\n" << err;
+        EXPECT_NE(err.find(c.says), std::string::npos) << c.script << " " << c.documents << "\n" << err;
+    }
+}
+
+guint nextSourceId() {
+    guint id = g_idle_add([](gpointer) { return G_SOURCE_REMOVE; }, nullptr);
+    g_source_remove(id);
+    return id;
+}
+
+TEST_F(HeadlessRun, AScriptWaitsOnOneTimerHoweverLong) {
+    KelpaHost::HostOptions o;
+    o.headless = true;
+    o.documents = dir + "/docs";
+    o.frames = 5;
+    o.timeoutSeconds = 120;
+    // 20 000 events, all due long after the run.
+    for (int i = 0; i < 200; ++i) o.scriptText += "600000 drag 0 0 100 100 500 98;";
+    guint before = nextSourceId();
+    ASSERT_EQ(run(o), 0) << out;
+    guint made = nextSourceId() - before;
+    EXPECT_LT(made, 100u);
 }
 
 }  // namespace

@@ -124,4 +124,96 @@ TEST(HostScript, RefusesBadEventsNamingThem) {
     }
 }
 
+TEST(HostScript, HoldsAtMostAHundredThousandEventsAndNamesTheLineBeyond) {
+    // A drag of 1000 steps is 1002 events: 99 of them and 401 taps make
+    // exactly the bound.
+    std::string text;
+    for (int i = 0; i < 99; ++i) text += "10 drag 0 0 100 100 500 1000\n";
+    for (int i = 0; i < 401; ++i) text += "20 tap 5 5\n";
+    std::vector<ScriptEvent> ev;
+    std::string e;
+    ASSERT_TRUE(parseScript(text, &ev, &e)) << e;
+    EXPECT_EQ(ev.size(), 100000u);
+    for (const char* more : {"30 resign", "30 drag 0 0 1 1"}) {
+        ev.clear();
+        EXPECT_FALSE(parseScript(text + more, &ev, &e)) << more;
+        EXPECT_NE(e.find("script event 501"), std::string::npos) << e;
+        EXPECT_NE(e.find("100000 events"), std::string::npos) << e;
+        EXPECT_TRUE(ev.empty());
+    }
+}
+
+TEST(HostScript, NamesTheRealProblemOfABadEvent) {
+    const struct {
+        const char* line;
+        const char* says;
+    } cases[] = {
+        {"100 resign extra", "resign takes no arguments"},
+        {"100 terminate 5", "terminate takes no arguments"},
+        {"100 jump 1 2", "unknown action \"jump\""},
+        {"100 tap x 2", "\"x\" is not a number"},
+        {"soon tap 1 2", "\"soon\" is not a number"},
+        {"100 drag 0 0 1 1 fast", "\"fast\" is not a number"},
+        {"100 tap 1", "tap takes X Y [HOLD_MS]"},
+    };
+    for (const auto& c : cases) {
+        std::vector<ScriptEvent> ev;
+        std::string e;
+        EXPECT_FALSE(parseScript(c.line, &ev, &e)) << c.line;
+        EXPECT_NE(e.find(c.says), std::string::npos) << c.line << ": " << e;
+    }
+}
+
+TEST(HostScript, NumbersArePlainDecimals) {
+    for (const char* bad : {"0x10 tap 1 2", "10 tap 0x10 2", "10 tap 1 2 0x5", "inf resign", "10 tap nan 2",
+                            "10 tap infinity 2", "10 tap 1 0X1p3"}) {
+        std::vector<ScriptEvent> ev;
+        std::string e;
+        EXPECT_FALSE(parseScript(bad, &ev, &e)) << bad;
+        EXPECT_NE(e.find("is not a number"), std::string::npos) << bad << ": " << e;
+    }
+    std::vector<ScriptEvent> ev;
+    std::string e;
+    ASSERT_TRUE(parseScript("10.5 tap -1.25 .5 1e2; +20 tap 3. 4", &ev, &e)) << e;
+    ASSERT_EQ(ev.size(), 4u);
+    EXPECT_EQ(ev[0].atMs, 10);
+    EXPECT_DOUBLE_EQ(ev[0].x, -1.25);
+    EXPECT_DOUBLE_EQ(ev[0].y, 0.5);
+    EXPECT_EQ(ev[1].atMs, 110);
+    EXPECT_EQ(ev[2].atMs, 20);
+}
+
+TEST(HostOptionsTest, RefusesNumbersWithSpacesOrInHex) {
+    const std::vector<std::vector<const char*>> bad = {
+        {"--frames", " 5"}, {"--frames", "0x10"}, {"--every", " 5"},  {"--every", "\t5"},
+        {"--seed", " 5"},   {"--zoom", " 1"},     {"--zoom", "0x1"},  {"--timeout", "0x10"},
+        {"--timeout", " 2"}, {"--timeout", "inf"}, {"--zoom", "1 "},
+    };
+    for (const auto& args : bad) {
+        HostOptions o;
+        std::string e;
+        EXPECT_FALSE(parse(args, &o, &e)) << args[0] << " '" << args[1] << "'";
+        EXPECT_FALSE(e.empty()) << args[0];
+    }
+}
+
+TEST(HostMessages, EchoedValuesAreCut) {
+    const std::string huge(5000, '7');
+    std::vector<ScriptEvent> ev;
+    std::string e;
+    EXPECT_FALSE(parseScript("10 tap " + huge + "x 2", &ev, &e));
+    EXPECT_LT(e.size(), 300u) << e.size();
+    EXPECT_NE(e.find("..."), std::string::npos) << e;
+    EXPECT_FALSE(parseScript("10 " + huge, &ev, &e));
+    EXPECT_LT(e.size(), 300u) << e.size();
+    const std::string option = "--" + huge;
+    for (const std::vector<const char*>& args : {std::vector<const char*>{option.c_str()},
+                                                 std::vector<const char*>{"--profile", huge.c_str()}}) {
+        HostOptions o;
+        EXPECT_FALSE(parse(args, &o, &e));
+        EXPECT_LT(e.size(), 300u) << e.size();
+        EXPECT_NE(e.find("..."), std::string::npos) << e;
+    }
+}
+
 }  // namespace
