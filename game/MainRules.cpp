@@ -230,7 +230,11 @@ void MekkoMain::updateDumbbells(Application* app) {
             --dumbbellSpawner.toThrow;
         }
     }
-    for (auto& d : dumbbells) {
+    updateDumbbellSlots(dumbbells);
+}
+
+void MekkoMain::updateDumbbellSlots(RefPtr<FallingDumbbell> (&slots)[kDumbbellSlots]) {
+    for (auto& d : slots) {
         if (!d) continue;
         d->update();
         if (player && hits(*player, *d)) {
@@ -364,19 +368,7 @@ void MekkoMain::updateTreasureItems() {
             }
         }
     }
-    for (auto& d : chestDumbbells) {
-        if (!d) continue;
-        d->update();
-        if (player && hits(*player, *d)) {
-            playEffect(data, dumbbellSound);
-            d.reset();
-            alive = 0;
-            turnEnabled = 0;
-            hitByDumbbell = 1;
-        } else if (d->y > 960.0f) {
-            d.reset();
-        }
-    }
+    updateDumbbellSlots(chestDumbbells);
 }
 
 void MekkoMain::startBonusTime() {

@@ -113,6 +113,8 @@ public:
     void updateCoins(KelpaEngine::Application* app);
     void updateDollars(KelpaEngine::Application* app);
     void updateDumbbells(KelpaEngine::Application* app);
+    // Moves the dumbbells of slots; one that comes down on the player ends the play.
+    void updateDumbbellSlots(KelpaEngine::RefPtr<FallingDumbbell> (&slots)[kDumbbellSlots]);
     void updateBonusJewels(KelpaEngine::Application* app);
     void updateBigJewels();
     void shakeTreasure();
