@@ -52,11 +52,7 @@ int32_t GameScene_Achievement::init(Application* app) {
 
 RefPtr<Scene> GameScene_Achievement::update(Application* app) {
     touches_.read(app);
-    if (backButton && backButton->update(touches_)) {
-        if (music) music->stop();
-        playEffect(data, tapSound);
-        return MekkoTitle::create(app, data);
-    }
+    if (SceneRef next = backToTitle(app, data, backButton.get(), touches_, tapSound.get(), music.get())) return next;
     if (!suspension.update(app, data, music) && app->getState() == kStateActive) {
         if (data) data->setInterrupted(0);
         if (music && !music->isPlaying()) startMusic(data, music);

@@ -66,11 +66,7 @@ RefPtr<Scene> GameScene_Config::update(Application* app) {
     // A tune switched off stays silent through a suspension.
     if (resumeCounter_ >= 1 && --resumeCounter_ == 0) resumeMusic(data_, music_);
 
-    if (back_ && back_->update(touches)) {
-        if (music_) music_->stop();
-        tapFeedback();
-        return MekkoTitle::create(app, data_);
-    }
+    if (SceneRef next = backToTitle(app, data_, back_.get(), touches, tap_.get(), music_.get())) return next;
 
     if (Button* music = musicSwitch_[words[kWordMusicOff] & 1].get(); music && music->update(touches)) {
         tapFeedback();

@@ -166,10 +166,9 @@ RefPtr<Scene> GameScene_Copyright::update(Application* app) {
     renderVisible();
     releaseFarLines();
 
-    if (back_ && back_->update(touches)) {
+    if (SceneRef next = backToTitle(app, data_, back_.get(), touches, tap_.get(), nullptr, &GameScene_Config::create)) {
         freeLines(&lines_);
-        playEffect(data_, tap_);
-        return GameScene_Config::create(app, data_);
+        return next;
     }
     if (ads_) {
         ads_->show(kAdTopBanner, false);

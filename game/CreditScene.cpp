@@ -57,9 +57,8 @@ int32_t GameScene_Credit::init(Application* app) {
 RefPtr<Scene> GameScene_Credit::update(Application* app) {
     TouchFrame touches;
     touches.read(app);
-    if (back_ && back_->update(touches)) {
-        playEffect(data_, tap_);
-        return GameScene_Config::create(app, data_);
+    if (SceneRef next = backToTitle(app, data_, back_.get(), touches, tap_.get(), nullptr, &GameScene_Config::create)) {
+        return next;
     }
     if (ads_) {
         ads_->show(kAdTopBanner, false);

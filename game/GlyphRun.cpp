@@ -1,6 +1,7 @@
 #include "game/GlyphRun.h"
 
-#include "game/SceneKit.h"
+#include "engine/Application.h"
+#include "game/MoneyText.h"
 
 namespace mekko {
 

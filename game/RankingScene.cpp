@@ -27,11 +27,7 @@ int32_t GameScene_Ranking::init(Application* app) {
 
 RefPtr<Scene> GameScene_Ranking::update(Application* app) {
     touches_.read(app);
-    if (backButton && backButton->update(touches_)) {
-        if (music) music->stop();
-        playEffect(data, tapSound);
-        return MekkoTitle::create(app, data);
-    }
+    if (SceneRef next = backToTitle(app, data, backButton.get(), touches_, tapSound.get(), music.get())) return next;
     // Pauses while suspended, resumes 10 updates later only while music is
     // on; in the active state a tune that is not playing is started.
     if (!suspension.update(app, data, music) && app->getState() == kStateActive) {

@@ -145,10 +145,8 @@ RefPtr<Scene> GameScene_Result::update(Application* app) {
             if (music) music->stop();
             return MekkoMain::create(app, data);
         }
-        if (mainMenuButton && mainMenuButton->update(touches_)) {
-            playEffect(data, tapSound);
-            if (music) music->stop();
-            return MekkoTitle::create(app, data);
+        if (SceneRef next = backToTitle(app, data, mainMenuButton.get(), touches_, tapSound.get(), music.get())) {
+            return next;
         }
         if (twitterButton && twitterButton->update(touches_)) {
             playEffect(data, tapSound);
