@@ -260,6 +260,8 @@ void UIView::setFrame(const CGRect& frame) {
 
 void UIView::addSubview(const std::shared_ptr<UIView>& view) {
     if (!view || view.get() == this || view->isAncestorOf(this)) return;
+    // Already the frontmost: nothing moves, nothing to draw again.
+    if (view->superview_ == this && !subviews_.empty() && subviews_.back() == view) return;
     std::shared_ptr<UIView> keep = view;  // removal below may drop the last other reference
     if (view->superview_) {
         UIView* old = view->superview_;
