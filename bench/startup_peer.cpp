@@ -24,7 +24,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
 #ifndef KELPA_SOURCE_DIR
@@ -118,17 +117,38 @@ double processStartMs() {
     return p && hz > 0 ? double(std::atoll(p + 1)) * 1e3 / double(hz) : bootMs();
 }
 
+// The process's peak resident memory so far (VmHWM), in KiB.
+long peakResidentKiB() {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return -1;
+    char line[256];
+    long kib = -1;
+    while (std::fgets(line, sizeof line, f)) {
+        if (std::strncmp(line, "VmHWM:", 6) == 0) {
+            kib = std::atol(line + 6);
+            break;
+        }
+    }
+    std::fclose(f);
+    return kib;
+}
+
 // The same steps and format as mekko --verbose, printed at the end.
 struct Steps {
+    struct Mark {
+        const char* what;
+        double ms;
+        long peakKiB;
+    };
     double start = processStartMs();
-    std::vector<std::pair<const char*, double>> marks;
-    void mark(const char* what) { marks.emplace_back(what, bootMs()); }
+    std::vector<Mark> marks;
+    void mark(const char* what) { marks.push_back(Mark{what, bootMs(), peakResidentKiB()}); }
     void print() const {
         double last = start;
-        for (const auto& m : marks) {
-            std::printf("startup_peer: start-up: %-24s %8.1f ms  (at %8.1f ms)\n", m.first, m.second - last,
-                        m.second - start);
-            last = m.second;
+        for (const Mark& m : marks) {
+            std::printf("startup_peer: start-up: %-24s %8.1f ms  (at %8.1f ms, peak memory %6.1f MiB)\n", m.what,
+                        m.ms - last, m.ms - start, double(m.peakKiB) / 1024.0);
+            last = m.ms;
         }
     }
 };
@@ -279,7 +299,7 @@ int main(int argc, char** argv) {
     if (!drawFrame(renderer, title)) return 1;
     steps.mark("first frame");
     if (verbose) steps.print();
-    std::printf("startup_peer: first frame %.1f ms after the process started\n", steps.marks.back().second - steps.start);
+    std::printf("startup_peer: first frame %.1f ms after the process started\n", steps.marks.back().ms - steps.start);
     std::fflush(stdout);
 
     for (SDL_Texture* t : title.textures) SDL_DestroyTexture(t);

@@ -16,7 +16,8 @@ constexpr int kMaxSteps = 16;
 
 struct Step {
     const char* name;
-    double ms;  // on the boot-time clock
+    double ms;      // on the boot-time clock
+    long peakKiB;   // the process's peak resident memory then
 };
 
 std::mutex gLock;
@@ -51,16 +52,33 @@ double processStartMs() {
     return start;
 }
 
+// VmHWM from /proc/self/status; -1 when it cannot be read.
+long peakResidentKiB() {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return -1;
+    char line[256];
+    long kib = -1;
+    while (std::fgets(line, sizeof line, f)) {
+        if (std::strncmp(line, "VmHWM:", 6) == 0) {
+            kib = std::atol(line + 6);
+            break;
+        }
+    }
+    std::fclose(f);
+    return kib;
+}
+
 }  // namespace
 
 void markStartup(const char* step) {
     double now = bootMs();
+    long peak = peakResidentKiB();
     processStartMs();
     std::lock_guard<std::mutex> guard(gLock);
     for (int i = 0; i < gCount; ++i) {
         if (std::strcmp(gSteps[i].name, step) == 0) return;
     }
-    if (gCount < kMaxSteps) gSteps[gCount++] = Step{step, now};
+    if (gCount < kMaxSteps) gSteps[gCount++] = Step{step, now, peak};
 }
 
 double startupMs(const char* step) {
@@ -80,9 +98,9 @@ std::string startupReport(const char* prefix) {
     double origin = start >= 0 ? start : (gCount > 0 ? gSteps[0].ms : 0);
     double last = origin;
     for (int i = 0; i < gCount; ++i) {
-        char line[160];
-        std::snprintf(line, sizeof line, "%s%-24s %8.1f ms  (at %8.1f ms)\n", prefix, gSteps[i].name,
-                      gSteps[i].ms - last, gSteps[i].ms - origin);
+        char line[200];
+        std::snprintf(line, sizeof line, "%s%-24s %8.1f ms  (at %8.1f ms, peak memory %6.1f MiB)\n", prefix,
+                      gSteps[i].name, gSteps[i].ms - last, gSteps[i].ms - origin, double(gSteps[i].peakKiB) / 1024.0);
         out += line;
         last = gSteps[i].ms;
     }

@@ -14,7 +14,8 @@ void markStartup(const char* step);
 
 // The steps in the order they were done, one line each: the time since the
 // step before (the first: since the process started) and since the
-// process started, in milliseconds.
+// process started, in milliseconds, and the process's peak resident
+// memory when the step was done.
 std::string startupReport(const char* prefix);
 
 // Milliseconds from the process's start to the step's mark; < 0 when the
