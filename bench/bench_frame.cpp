@@ -68,7 +68,7 @@ void runEngine(benchmark::State& state, const bench::SceneCase* sceneCase, bool 
             state.SkipWithError(why.c_str());
         } else {
             imp->setBatching(batched);
-            double update = 0, record = 0, execute = 0, finish = 0, readBack = 0, cpu = 0;
+            double update = 0, record = 0, execute = 0, executeCpu = 0, finish = 0, readBack = 0, cpu = 0;
             // Counted within each frame: the benchmark loop's own start and
             // stop allocate too.
             uint64_t allocations = 0;
@@ -83,6 +83,7 @@ void runEngine(benchmark::State& state, const bench::SceneCase* sceneCase, bool 
                 scene->record(g.get());
                 record += since(t);
                 // What present does, with the wait for the rasteriser apart.
+                const double executeStart = threadCpuUs();
                 imp->clear();
                 for (int32_t i = imp->layerCount() - 1; i >= 0; --i) {
                     CommandBuffer* b = imp->layerAt(i);
@@ -91,6 +92,7 @@ void runEngine(benchmark::State& state, const bench::SceneCase* sceneCase, bool 
                     imp->execute(&cursor);
                 }
                 execute += since(t);
+                executeCpu += threadCpuUs() - executeStart;
                 glFinish();
                 finish += since(t);
                 imp->swapBuffers();
@@ -103,7 +105,7 @@ void runEngine(benchmark::State& state, const bench::SceneCase* sceneCase, bool 
             };
             // Shaders are compiled and buffers grown by the first frames.
             for (int i = 0; i < kWarmUpFrames; ++i) frame();
-            update = record = execute = finish = readBack = cpu = items = 0;
+            update = record = execute = executeCpu = finish = readBack = cpu = items = 0;
             allocations = 0;
             uint64_t draws = imp->drawCallCount();
             for (auto _ : state) state.SetIterationTime(frame());
@@ -111,6 +113,9 @@ void runEngine(benchmark::State& state, const bench::SceneCase* sceneCase, bool 
             state.counters["update_us"] = update / n;
             state.counters["record_us"] = record / n;
             state.counters["execute_us"] = execute / n;
+            // The same phase in this thread's CPU time, which the machine's
+            // load hardly changes.
+            state.counters["execute_cpu_us"] = executeCpu / n;
             state.counters["finish_us"] = finish / n;
             state.counters["readback_us"] = readBack / n;
             state.counters["cpu_us"] = cpu / n;

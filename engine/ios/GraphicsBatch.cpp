@@ -1,7 +1,9 @@
 // Batched execution of a layer (the batcher, GraphicsBatch.h, and the walk
-// that feeds it). Every quad keeps the vertices, texture coordinates and
-// model matrix the one-draw-per-command path gives it, and the shaders
-// compute the same expression, so the pixels match.
+// that feeds it). Every quad keeps the corners, texture coordinates and
+// model matrix the one-draw-per-command path gives it; the corners go
+// through the model matrix here, as the other path's vertex stage takes
+// them (llvmpipe computes mProjection * mCoodinate * vPosition as
+// mProjection * (mCoodinate * vPosition), unfused), so the pixels match.
 #include "engine/ios/GraphicsBatch.h"
 
 #include <GLES2/gl2.h>
@@ -23,19 +25,18 @@ using namespace gl;
 
 namespace {
 
-// The stages of the one-draw-per-command programs with `mCoodinate` an
-// attribute instead of a uniform, and the colour a vertex attribute held
-// constant for each draw (glVertexAttrib4fv). The product is the same, but
-// llvmpipe rasterises a picture times an interpolated colour about a fifth
-// faster than a picture times a uniform.
+// The stages of the one-draw-per-command programs with the positions
+// already placed in the drawing space, and the colour a vertex attribute
+// held constant for each draw (glVertexAttrib4fv). The product is the same,
+// but llvmpipe rasterises a picture times an interpolated colour about a
+// fifth faster than a picture times a uniform.
 const char kSolidBatchVertex[] =
     "attribute vec4 vPosition;\n"
-    "attribute mat4 mCoodinate;\n"
     "attribute vec4 vTint;\n"
     "uniform mat4 mProjection;\n"
     "varying vec4 draw_color;\n"
     "void main() {\n"
-    "  gl_Position = mProjection * mCoodinate * vPosition;\n"
+    "  gl_Position = mProjection * vPosition;\n"
     "  draw_color = vTint;\n"
     "}\n";
 
@@ -49,13 +50,12 @@ const char kSolidBatchFragment[] =
 const char kTexturedBatchVertex[] =
     "attribute vec4 vPosition;\n"
     "attribute vec2 vTexCoord;\n"
-    "attribute mat4 mCoodinate;\n"
     "attribute vec4 vTint;\n"
     "uniform mat4 mProjection;\n"
     "varying vec2 uv;\n"
     "varying vec4 tint;\n"
     "void main() {\n"
-    "  gl_Position = mProjection * mCoodinate * vPosition;\n"
+    "  gl_Position = mProjection * vPosition;\n"
     "  uv = vTexCoord;\n"
     "  tint = vTint;\n"
     "}\n";
@@ -75,11 +75,10 @@ const char kTexturedBatchFragment[] =
 const char kPlainBatchVertex[] =
     "attribute vec4 vPosition;\n"
     "attribute vec2 vTexCoord;\n"
-    "attribute mat4 mCoodinate;\n"
     "uniform mat4 mProjection;\n"
     "varying vec2 uv;\n"
     "void main() {\n"
-    "  gl_Position = mProjection * mCoodinate * vPosition;\n"
+    "  gl_Position = mProjection * vPosition;\n"
     "  uv = vTexCoord;\n"
     "}\n";
 
@@ -95,14 +94,13 @@ const char kMaskedBatchVertex[] =
     "attribute vec4 vPosition;\n"
     "attribute vec2 vTexCoord;\n"
     "attribute vec2 vMaskCoord;\n"
-    "attribute mat4 mCoodinate;\n"
     "attribute vec4 vTint;\n"
     "uniform mat4 mProjection;\n"
     "varying vec2 uv;\n"
     "varying vec2 mask_uv;\n"
     "varying vec4 tint;\n"
     "void main() {\n"
-    "  gl_Position = mProjection * mCoodinate * vPosition;\n"
+    "  gl_Position = mProjection * vPosition;\n"
     "  uv = vTexCoord;\n"
     "  mask_uv = vMaskCoord;\n"
     "  tint = vTint;\n"
@@ -120,38 +118,33 @@ const char kMaskedBatchFragment[] =
     "}\n";
 
 uint32_t arraysFor(int kind) {
-    uint32_t model = 0xFu << Batcher::kModel;
     uint32_t position = 1u << Batcher::kPosition;
     uint32_t tex = 1u << Batcher::kTexCoord;
     uint32_t mask = 1u << Batcher::kMaskCoord;
     switch (kind) {
         case kBatchSolid:
-            return position | model;
+            return position;
         case kBatchTextured:
         case kBatchPlain:
-            return position | tex | model;
+            return position | tex;
         case kBatchMasked:
-            return position | tex | mask | model;
+            return position | tex | mask;
         default:
             return 0;
     }
 }
 
-void setPointers(const BatchVertex* v) {
+void setPointers(const BatchVertex* v, const MaskCoord* m) {
     const GLsizei stride = sizeof(BatchVertex);
     glVertexAttribPointer(Batcher::kPosition, 2, GL_FLOAT, GL_FALSE, stride, &v->x);
     glVertexAttribPointer(Batcher::kTexCoord, 2, GL_FLOAT, GL_FALSE, stride, &v->u);
-    glVertexAttribPointer(Batcher::kMaskCoord, 2, GL_FLOAT, GL_FALSE, stride, &v->mu);
-    for (GLuint c = 0; c < 4; ++c) {
-        glVertexAttribPointer(Batcher::kModel + c, 4, GL_FLOAT, GL_FALSE, stride, &v->model[c * 4]);
-    }
+    glVertexAttribPointer(Batcher::kMaskCoord, 2, GL_FLOAT, GL_FALSE, sizeof(MaskCoord), &m->u);
 }
 
 void bindBatchAttributes(uint32_t program) {
     glBindAttribLocation(program, Batcher::kPosition, "vPosition");
     glBindAttribLocation(program, Batcher::kTexCoord, "vTexCoord");
     glBindAttribLocation(program, Batcher::kMaskCoord, "vMaskCoord");
-    glBindAttribLocation(program, Batcher::kModel, "mCoodinate");
     glBindAttribLocation(program, Batcher::kColor, "vTint");
 }
 
@@ -231,6 +224,7 @@ void KnownGLState::enableArrays(uint32_t wanted) {
 
 Batcher::~Batcher() {
     engineFree(vertices_);
+    engineFree(maskCoords_);
     engineFree(indices_);
 }
 
@@ -270,8 +264,9 @@ bool Batcher::ready() {
         if (!b.program) return false;
     }
     if (!vertices_) vertices_ = static_cast<BatchVertex*>(engineAlloc(uint64_t(kVertexCapacity) * sizeof(BatchVertex)));
+    if (!maskCoords_) maskCoords_ = static_cast<MaskCoord*>(engineAlloc(uint64_t(kVertexCapacity) * sizeof(MaskCoord)));
     if (!indices_) indices_ = static_cast<uint16_t*>(engineAlloc(uint64_t(kIndexCapacity) * sizeof(uint16_t)));
-    return vertices_ && indices_;
+    return vertices_ && maskCoords_ && indices_;
 }
 
 void Batcher::begin(const float* projection, uint64_t* drawCalls) {
@@ -312,7 +307,7 @@ void Batcher::flush() {
         gl_.colorSet = true;
     }
     if (!gl_.pointers) {
-        setPointers(vertices_);
+        setPointers(vertices_, maskCoords_);
         gl_.pointers = true;
     }
     gl_.enableArrays(arraysFor(key_.kind));
@@ -336,16 +331,17 @@ void Batcher::addQuad(const BatchKey& k, const float* positions, const TexCoords
     BatchVertex* v = reserve(k, 4, 6);
     const float us[4] = {t ? t->uL : 0, t ? t->uR : 0, t ? t->uL : 0, t ? t->uR : 0};
     const float vs[4] = {t ? t->vT : 0, t ? t->vT : 0, t ? t->vB : 0, t ? t->vB : 0};
-    const float mus[4] = {m ? m->uL : 0, m ? m->uR : 0, m ? m->uL : 0, m ? m->uR : 0};
-    const float mvs[4] = {m ? m->vT : 0, m ? m->vT : 0, m ? m->vB : 0, m ? m->vB : 0};
     for (int i = 0; i < 4; ++i) {
-        v[i].x = positions[2 * i];
-        v[i].y = positions[2 * i + 1];
+        placePoint(model, positions[2 * i], positions[2 * i + 1], &v[i]);
         v[i].u = us[i];
         v[i].v = vs[i];
-        v[i].mu = mus[i];
-        v[i].mv = mvs[i];
-        std::memcpy(v[i].model, model, sizeof(v[i].model));
+    }
+    if (m) {
+        MaskCoord* mc = maskSpace();
+        mc[0] = MaskCoord{m->uL, m->vT};
+        mc[1] = MaskCoord{m->uR, m->vT};
+        mc[2] = MaskCoord{m->uL, m->vB};
+        mc[3] = MaskCoord{m->uR, m->vB};
     }
     uint16_t b = firstIndex();
     uint16_t* ix = indexSpace();
@@ -363,10 +359,9 @@ void Batcher::addTriangle(const BatchKey& k, const float* positions, const float
     uint16_t b = firstIndex();
     uint16_t* ix = indexSpace();
     for (int i = 0; i < 3; ++i) {
-        std::memset(&v[i], 0, sizeof(BatchVertex));
-        v[i].x = positions[2 * i];
-        v[i].y = positions[2 * i + 1];
-        std::memcpy(v[i].model, model, sizeof(v[i].model));
+        placePoint(model, positions[2 * i], positions[2 * i + 1], &v[i]);
+        v[i].u = 0.0f;
+        v[i].v = 0.0f;
         ix[i] = uint16_t(b + i);
     }
     commit(3, 3);

@@ -18,12 +18,28 @@ namespace iOS {
 enum BatchKind : int { kBatchSolid = 0, kBatchTextured = 1, kBatchMasked = 2, kBatchPlain = 3, kBatchNone = 4 };
 constexpr int kBatchPrograms = 4;
 
+// A vertex already placed by its model matrix (in the drawing space, for
+// the projection to take), and where it samples its page.
 struct BatchVertex {
     float x, y;
     float u, v;
-    float mu, mv;
-    float model[16];
 };
+static_assert(sizeof(BatchVertex) == 16);
+
+// Where a masked draw's vertex samples its mask, kept apart so that the
+// other draws' vertices stay small.
+struct MaskCoord {
+    float u, v;
+};
+
+// (x, y) through a model matrix as the vertex stage would take vPosition
+// (x, y, 0, 1) through it: the products and sums in the same order, each
+// rounded to float and none fused, so that the projection of the result
+// is the same to the bit.
+inline void placePoint(const float* m, float x, float y, BatchVertex* out) {
+    out->x = (m[0] * x + m[4] * y) + m[12];
+    out->y = (m[1] * x + m[5] * y) + m[13];
+}
 
 // What the draws of one batch share.
 struct BatchKey {
@@ -81,12 +97,11 @@ struct KnownGLState {
 
 class Batcher {
 public:
-    // Attribute locations of the batched programs (the matrix takes four).
+    // Attribute locations of the batched programs.
     static constexpr uint32_t kPosition = 0;
     static constexpr uint32_t kTexCoord = 1;
     static constexpr uint32_t kMaskCoord = 2;
-    static constexpr uint32_t kModel = 3;
-    static constexpr uint32_t kColor = 7;
+    static constexpr uint32_t kColor = 3;
     static constexpr int32_t kVertexCapacity = 4096;  // indices stay within 16 bits
     static constexpr int32_t kIndexCapacity = kVertexCapacity / 4 * 6;
 
@@ -118,12 +133,15 @@ public:
     BatchVertex* reserve(const BatchKey& k, int32_t n, int32_t nIndices);
     uint16_t firstIndex() const { return uint16_t(vertexCount_); }
     uint16_t* indexSpace() { return indices_ + indexCount_; }
+    // The mask coordinates of the vertices reserve gave (masked batches).
+    MaskCoord* maskSpace() { return maskCoords_ + vertexCount_; }
     void commit(int32_t n, int32_t nIndices) {
         vertexCount_ += n;
         indexCount_ += nIndices;
     }
-    // A 4-vertex strip (0, 1, 2, 3) as the two triangles GL makes of it;
-    // t and m may be null (no texture, no mask).
+    // A 4-vertex strip (0, 1, 2, 3) as the two triangles GL makes of it,
+    // its corners placed by the model matrix; t and m may be null (no
+    // texture, no mask).
     void addQuad(const BatchKey& k, const float* positions, const gl::TexCoords* t, const gl::TexCoords* m,
                  const float* model);
     void addTriangle(const BatchKey& k, const float* positions, const float* model);
@@ -144,6 +162,7 @@ private:
     };
     Program programs_[kBatchPrograms];
     BatchVertex* vertices_ = nullptr;
+    MaskCoord* maskCoords_ = nullptr;
     uint16_t* indices_ = nullptr;
     int32_t vertexCount_ = 0;
     int32_t indexCount_ = 0;
