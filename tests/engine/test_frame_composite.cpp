@@ -6,7 +6,6 @@
 // every element are checked where the element's own picture says they must
 // land; the frames are written as PNG next to the build.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -26,6 +25,7 @@
 #include "platform/ScreenProfile.h"
 #include "platform/egl/FramePresenter.h"
 #include "platform/egl/HostGL.h"
+#include "tests/support/png_read.h"
 
 using namespace KelpaEngine;
 using KelpaPlatform::FrameCapture;
@@ -83,16 +83,7 @@ struct Picture {
 };
 
 bool readAsset(const char* name, Picture* out) {
-    std::string path = std::string(kAssets) + "/" + name;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGBA;
-    out->rgba.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, out->rgba.data(), 0, nullptr)) return false;
-    out->w = int(image.width);
-    out->h = int(image.height);
-    return true;
+    return testsupport::readPNG(std::string(kAssets) + "/" + name, &out->rgba, &out->w, &out->h);
 }
 
 // A text label as the game makes one: measured, rendered at 1.5 times into

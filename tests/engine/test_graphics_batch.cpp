@@ -18,17 +18,12 @@
 #include "platform/ScreenProfile.h"
 #include "platform/egl/FramePresenter.h"
 #include "platform/egl/HostGL.h"
+#include "tests/support/gl_fixture.h"
 
 using namespace KelpaEngine;
 using KelpaPlatform::FrameCapture;
 
 namespace {
-
-class TestApp : public Application {
-public:
-    int32_t frameStep(int32_t, bool) override { return 0; }
-    int32_t getState() override { return 0; }
-};
 
 // A small deterministic generator, so both runs record the same frame.
 struct Rng {
@@ -63,29 +58,17 @@ RefPtr<Image> patterned(Graphics* g, int32_t w, int32_t h, uint32_t seed) {
     return Image::fromTexture(t);
 }
 
-class BatchTest : public ::testing::TestWithParam<const char*> {
+class BatchTest : public testsupport::GLFixture, public ::testing::WithParamInterface<const char*> {
 protected:
     void SetUp() override {
         iOS::setAssetFolder(KELPA_SOURCE_DIR "/assets/Assets.bundle");
-        const KelpaPlatform::ScreenProfile* p = KelpaPlatform::findScreenProfile(GetParam());
-        ASSERT_NE(nullptr, p);
-        KelpaPlatform::setCurrentScreenProfile(*p);
-        iOS::GraphicsImp::resetViewportMemoForTesting();
-        KelpaPlatform::setFramePresenter(&capture);
-        graphics = iOS::createGraphicsImp(&app);
-        ASSERT_TRUE(graphics);
-        imp = dynamic_cast<iOS::GraphicsImp*>(graphics.get());
-        ASSERT_NE(nullptr, imp);
-        ASSERT_TRUE(imp->hasContext());
+        start(GetParam());
         graphics->setClearColor(0.1f, 0.2f, 0.3f, 1.0f);
     }
     void TearDown() override {
         images.clear();
         sprites.clear();
-        graphics = nullptr;
-        KelpaPlatform::setFramePresenter(nullptr);
-        KelpaPlatform::setCurrentScreenProfile(KelpaPlatform::defaultScreenProfile());
-        iOS::GraphicsImp::resetViewportMemoForTesting();
+        GLFixture::TearDown();
         iOS::setAssetFolder(nullptr);
     }
 
@@ -206,10 +189,6 @@ protected:
         return frame;
     }
 
-    TestApp app;
-    FrameCapture capture;
-    RefPtr<Graphics> graphics;
-    iOS::GraphicsImp* imp = nullptr;
     std::vector<RefPtr<Image>> images;
     std::vector<RefPtr<Sprite2D>> sprites;
 };

@@ -18,10 +18,13 @@
 #include "platform/ScreenProfile.h"
 #include "platform/egl/FramePresenter.h"
 #include "platform/egl/HostGL.h"
+#include "tests/support/gl_fixture.h"
 
 using namespace KelpaEngine;
 using KelpaPlatform::FrameCapture;
 using KelpaPlatform::ScreenProfile;
+using testsupport::GLFixture;
+using testsupport::TestApp;
 
 namespace {
 
@@ -30,12 +33,6 @@ constexpr uint32_t kRed = 0xFF0000FF;
 constexpr uint32_t kGreen = 0x00FF00FF;
 constexpr uint32_t kBlue = 0x0000FFFF;
 constexpr uint32_t kWhite = 0xFFFFFFFF;
-
-class TestApp : public Application {
-public:
-    int32_t frameStep(int32_t, bool) override { return 0; }
-    int32_t getState() override { return 0; }
-};
 
 uint32_t channel(uint32_t rgba, int i) { return (rgba >> (24 - 8 * i)) & 0xFF; }
 
@@ -58,52 +55,6 @@ RefPtr<Image> makeImage(Graphics* g, int32_t w, int32_t h, F colorAt) {
 RefPtr<Image> solidImage(Graphics* g, int32_t w, int32_t h, uint32_t c) {
     return makeImage(g, w, h, [c](int32_t, int32_t) { return c; });
 }
-
-class GLFixture : public ::testing::Test {
-protected:
-    void start(const char* profileName) {
-        const ScreenProfile* p = KelpaPlatform::findScreenProfile(profileName);
-        ASSERT_NE(nullptr, p) << profileName;
-        profile = *p;
-        KelpaPlatform::setCurrentScreenProfile(profile);
-        iOS::GraphicsImp::resetViewportMemoForTesting();
-        KelpaPlatform::setFramePresenter(&capture);
-        graphics = iOS::createGraphicsImp(&app);
-        ASSERT_TRUE(graphics);
-        imp = dynamic_cast<iOS::GraphicsImp*>(graphics.get());
-        ASSERT_NE(nullptr, imp);
-        ASSERT_TRUE(imp->hasContext());
-        graphics->setClearColor(0, 0, 0, 1);
-    }
-    void TearDown() override {
-        graphics = nullptr;
-        KelpaPlatform::setFramePresenter(nullptr);
-        KelpaPlatform::setCurrentScreenProfile(KelpaPlatform::defaultScreenProfile());
-        iOS::GraphicsImp::resetViewportMemoForTesting();
-    }
-
-    // The frame pixel under the centre of a virtual unit.
-    uint32_t at(int vx, int vy) const {
-        int32_t px = int32_t((vx + 0.5) * profile.pixelWidth() / app.getVirtualWidth());
-        int32_t py = int32_t((vy + 0.5) * profile.pixelHeight() / app.getVirtualHeight());
-        return capture.pixel(px, py);
-    }
-    void present() {
-        uint64_t before = capture.frameCount();
-        graphics->present();
-        ASSERT_EQ(before + 1, capture.frameCount());
-    }
-    void savePNG(const char* name) {
-        std::string path = std::string(KELPA_BINARY_DIR) + "/" + name;
-        EXPECT_TRUE(capture.writePNG(path.c_str())) << path;
-    }
-
-    ScreenProfile profile{};
-    TestApp app;
-    FrameCapture capture;
-    RefPtr<Graphics> graphics;
-    iOS::GraphicsImp* imp = nullptr;
-};
 
 bool near(uint32_t a, uint32_t b, int tolerance = 2) {
     for (int i = 0; i < 4; ++i) {

@@ -5,11 +5,7 @@
 // change in the order of the random draws, in the seeded clock or in the
 // path from the play to the ranking shows here.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -22,13 +18,16 @@
 
 #include "game/GameData.h"
 #include "tests/game/game_fixture.h"
-#include "tests/host/png_read.h"
-
-extern char** environ;
+#include "tests/support/png_read.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
 using namespace mekko;
+using testsupport::Picture;
+using testsupport::pixelHash;
+using testsupport::readPicture;
+using testsupport::runProgram;
 
 // Times in ms after the first frame, on the 375 x 667 point screen.
 constexpr char kRound[] =
@@ -64,52 +63,9 @@ std::vector<uint8_t> fileBytes(const std::string& path) {
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-uint64_t pixelHash(const hosttest::Picture& p) {
-    uint64_t h = 14695981039346656037ull;  // FNV-1a over the RGBA bytes
-    for (uint8_t b : p.rgba) {
-        h ^= b;
-        h *= 1099511628211ull;
-    }
-    return h;
-}
-
 void putRow(uint32_t* words, int row, int64_t dollars, uint32_t cents) {
     moneyToWords(dollars, &words[kWordRankHigh + row], &words[kWordRankLow + row]);
     words[kWordRankCents + row] = cents;
-}
-
-// Runs the program with args in a fresh home; its exit status, or -1 when
-// it had to be stopped.
-int runGame(const std::string& home, const std::vector<std::string>& args) {
-    std::vector<std::string> env;
-    auto dropped = [](const std::string& v) {
-        for (const char* name : {"ADKASA_SERVICE_ORIGIN=", "XDG_CONFIG_HOME=", "XDG_DATA_HOME=", "HOME="}) {
-            if (v.rfind(name, 0) == 0) return true;
-        }
-        return false;
-    };
-    for (char** e = environ; *e; ++e) {
-        if (!dropped(*e)) env.push_back(*e);
-    }
-    // The ad client's request counters and caches start afresh.
-    env.push_back("HOME=" + home);
-    env.push_back("XDG_CONFIG_HOME=" + home + "/config");
-    env.push_back("XDG_DATA_HOME=" + home + "/data");
-    std::vector<char*> argv, envp;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
-    int status = 0;
-    for (int waited = 0; waited < 240 * 10; ++waited) {
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        usleep(100 * 1000);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return -1;
 }
 
 TEST(SeededRound, TheRealGameFromTheTitleToTheRankingSavesAndDrawsTheSameRound) {
@@ -132,10 +88,10 @@ TEST(SeededRound, TheRealGameFromTheTitleToTheRankingSavesAndDrawsTheSameRound) 
     before[kWordMedal3] = 2;
     ASSERT_TRUE(gametest::writeSaveFile(docs + "/mekko.sav", before));
 
-    const int rc = runGame(dir.path, {KELPA_BINARY_DIR "/host/mekko", "--headless", "--profile", "375x667@2",
+    const int rc = runProgram(dir.path, {KELPA_BINARY_DIR "/host/mekko", "--headless", "--profile", "375x667@2",
                                       "--assets", gametest::kAssets, "--documents", docs, "--seed", "1",
                                       "--script", script, "--frames", "2000", "--shots", shots, "--every", "25",
-                                      "--timeout", "200"});
+                                      "--timeout", "200"}, 240);
     ASSERT_EQ(0, rc);
 
     // Second in the ranking, in the total once, no medal.
@@ -152,8 +108,8 @@ TEST(SeededRound, TheRealGameFromTheTitleToTheRankingSavesAndDrawsTheSameRound) 
     EXPECT_EQ(fileBytes(want), fileBytes(docs + "/mekko.sav"));
 
     for (const auto& f : kFrames) {
-        hosttest::Picture p;
-        ASSERT_TRUE(hosttest::readPicture(shots + "/" + f.name, &p)) << f.name;
+        Picture p;
+        ASSERT_TRUE(readPicture(shots + "/" + f.name, &p)) << f.name;
         char got[32];
         std::snprintf(got, sizeof got, "0x%016llx", static_cast<unsigned long long>(pixelHash(p)));
         EXPECT_EQ(f.hash, pixelHash(p)) << f.name << " hashes to " << got;

@@ -34,10 +34,10 @@
 #include "host/HostMain.h"
 #include "host/HostState.h"
 #include "platform/ns/MainQueue.h"
-#include "tests/host/png_read.h"
+#include "tests/support/png_read.h"
 
 using namespace KelpaEngine;
-using namespace hosttest;
+using namespace testsupport;
 
 namespace {
 

@@ -25,9 +25,9 @@
 #include <utility>
 #include <vector>
 
-#include "tests/host/png_read.h"
+#include "tests/support/png_read.h"
 
-using namespace hosttest;
+using namespace testsupport;
 
 namespace {
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <GLES2/gl2.h>
-#include <png.h>
 
 #include <cstdio>
 #include <string>
@@ -12,23 +11,12 @@
 #include "platform/ScreenProfile.h"
 #include "platform/egl/FramePresenter.h"
 #include "platform/egl/HostGL.h"
+#include "tests/support/png_read.h"
 
 using namespace KelpaPlatform;
+using testsupport::readPNG;
 
 namespace {
-
-// Reads an 8-bit RGBA PNG back; false when it cannot.
-bool readPNG(const std::string& path, std::vector<uint8_t>* rgba, int* w, int* h) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGBA;
-    rgba->resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgba->data(), 0, nullptr)) return false;
-    *w = int(image.width);
-    *h = int(image.height);
-    return true;
-}
 
 class EglHostTest : public ::testing::Test {
 protected:
