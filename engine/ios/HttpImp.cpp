@@ -1,9 +1,10 @@
 #include "engine/ios/HttpImp.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <atomic>
-#include <mutex>
+#include <cstdio>
 #include <new>
 
 #include "engine/HostBridge.h"
@@ -22,10 +23,47 @@ constexpr const char* kProtocols = "http,https";
 
 std::atomic<int32_t> gLiveWorkers{0};
 
-void initCurlOnce() {
-    // curl_global_init is not safe to race; do it once before any worker.
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+// libcurl is opened with the first request: linked, it and the libraries
+// it brings (TLS, LDAP, SSH, IDN, ...) were mapped and relocated at every
+// start, about 5 MiB, for a game that may make no request at all.
+struct Curl {
+    CURLcode (*globalInit)(long flags);
+    CURL* (*easyInit)();
+    CURLcode (*easySetopt)(CURL* curl, CURLoption option, ...);
+    CURLcode (*easyPerform)(CURL* curl);
+    CURLcode (*easyGetinfo)(CURL* curl, CURLINFO info, ...);
+    void (*easyCleanup)(CURL* curl);
+};
+
+template <typename F>
+bool bind(void* library, const char* name, F* out) {
+    *out = reinterpret_cast<F>(dlsym(library, name));
+    return *out != nullptr;
+}
+
+const Curl* openCurl() {
+    void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        const char* why = dlerror();
+        std::fprintf(stderr, "http: libcurl cannot be loaded (%s); requests fail\n", why ? why : "not found");
+        return nullptr;
+    }
+    static Curl c;
+    if (!bind(library, "curl_global_init", &c.globalInit) || !bind(library, "curl_easy_init", &c.easyInit) ||
+        !bind(library, "curl_easy_setopt", &c.easySetopt) || !bind(library, "curl_easy_perform", &c.easyPerform) ||
+        !bind(library, "curl_easy_getinfo", &c.easyGetinfo) || !bind(library, "curl_easy_cleanup", &c.easyCleanup)) {
+        std::fprintf(stderr, "http: libcurl lacks a function; requests fail\n");
+        return nullptr;
+    }
+    // curl_global_init is not safe to race: once, before any worker.
+    c.globalInit(CURL_GLOBAL_DEFAULT);
+    return &c;
+}
+
+// Null when libcurl cannot be had.
+const Curl* curlLibrary() {
+    static const Curl* opened = openCurl();
+    return opened;
 }
 
 size_t writeReceived(char* bytes, size_t size, size_t count, void* user) {
@@ -41,40 +79,40 @@ int checkCancelled(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 // Sets every option; false when one the request relies on is refused.
-bool configure(CURL* curl, RequestStatus* status) {
-    bool ok = curl_easy_setopt(curl, CURLOPT_URL, status->url) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &writeReceived) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_WRITEDATA, status) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
-    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_ANY));
-    ok = ok && curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent) == CURLE_OK;
+bool configure(const Curl& api, CURL* curl, RequestStatus* status) {
+    bool ok = api.easySetopt(curl, CURLOPT_URL, status->url) == CURLE_OK;
+    ok = ok && api.easySetopt(curl, CURLOPT_WRITEFUNCTION, &writeReceived) == CURLE_OK;
+    ok = ok && api.easySetopt(curl, CURLOPT_WRITEDATA, status) == CURLE_OK;
+    ok = ok && api.easySetopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+    api.easySetopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_ANY));
+    ok = ok && api.easySetopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
+    ok = ok && api.easySetopt(curl, CURLOPT_USERAGENT, kUserAgent) == CURLE_OK;
 
     const HttpShadow::Limits& limits = status->limits;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_MAXREDIRS, static_cast<long>(limits.maxRedirects)) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kProtocols) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kProtocols) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeoutMs)) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeoutMs)) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &checkCancelled) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_XFERINFODATA, status) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
+    ok = ok && api.easySetopt(curl, CURLOPT_MAXREDIRS, static_cast<long>(limits.maxRedirects)) == CURLE_OK;
+    ok = ok && api.easySetopt(curl, CURLOPT_PROTOCOLS_STR, kProtocols) == CURLE_OK;
+    ok = ok && api.easySetopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kProtocols) == CURLE_OK;
+    ok = ok && api.easySetopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeoutMs)) == CURLE_OK;
+    ok = ok && api.easySetopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeoutMs)) == CURLE_OK;
+    ok = ok && api.easySetopt(curl, CURLOPT_XFERINFOFUNCTION, &checkCancelled) == CURLE_OK;
+    ok = ok && api.easySetopt(curl, CURLOPT_XFERINFODATA, status) == CURLE_OK;
+    ok = ok && api.easySetopt(curl, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
 
     // Without fields libcurl would read the body from standard input, so a
     // request without a body sends an empty one.
     const char* fields = status->body ? status->body : "";
     switch (status->method) {
     case Http::kPost:
-        ok = ok && curl_easy_setopt(curl, CURLOPT_POST, 1L) == CURLE_OK;
-        ok = ok && curl_easy_setopt(curl, CURLOPT_POSTFIELDS, fields) == CURLE_OK;
+        ok = ok && api.easySetopt(curl, CURLOPT_POST, 1L) == CURLE_OK;
+        ok = ok && api.easySetopt(curl, CURLOPT_POSTFIELDS, fields) == CURLE_OK;
         break;
     case Http::kPut:
-        ok = ok && curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "PUT") == CURLE_OK;
-        ok = ok && curl_easy_setopt(curl, CURLOPT_POST, 1L) == CURLE_OK;
-        ok = ok && curl_easy_setopt(curl, CURLOPT_POSTFIELDS, fields) == CURLE_OK;
+        ok = ok && api.easySetopt(curl, CURLOPT_CUSTOMREQUEST, "PUT") == CURLE_OK;
+        ok = ok && api.easySetopt(curl, CURLOPT_POST, 1L) == CURLE_OK;
+        ok = ok && api.easySetopt(curl, CURLOPT_POSTFIELDS, fields) == CURLE_OK;
         break;
     case Http::kDelete:
-        ok = ok && curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "DELETE") == CURLE_OK;
+        ok = ok && api.easySetopt(curl, CURLOPT_CUSTOMREQUEST, "DELETE") == CURLE_OK;
         break;
     default:
         break;
@@ -83,20 +121,21 @@ bool configure(CURL* curl, RequestStatus* status) {
 }
 
 void runRequest(RequestStatus* status) {
-    CURL* curl = curl_easy_init();
+    const Curl* lib = curlLibrary();
+    CURL* curl = lib ? lib->easyInit() : nullptr;
     if (!curl) {
         status->finish(false, -1);
         return;
     }
-    if (!configure(curl, status)) {
-        curl_easy_cleanup(curl);
+    if (!configure(*lib, curl, status)) {
+        lib->easyCleanup(curl);
         status->finish(false, -1);
         return;
     }
-    CURLcode result = curl_easy_perform(curl);
+    CURLcode result = lib->easyPerform(curl);
     long code = 0;
-    if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) code = 0;
-    curl_easy_cleanup(curl);
+    if (lib->easyGetinfo(curl, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) code = 0;
+    lib->easyCleanup(curl);
     // A 200 whose transfer broke off, timed out or was refused while
     // receiving is a failure: the bytes are only part of the answer.
     status->finish(result == CURLE_OK && code == 200, static_cast<int32_t>(code));
@@ -120,7 +159,6 @@ void failAtOnce(Http::Callback failure, void* context) {
 }  // namespace
 
 HttpImp* HttpImp::create(Application* app) {
-    initCurlOnce();
     return new (std::nothrow) HttpImp(app);
 }
 
@@ -130,7 +168,8 @@ HttpImp::~HttpImp() { pthread_mutex_destroy(&mutex_); }
 
 void HttpImp::request(int32_t method, const char* url, const char* body, Callback success, Callback failure,
                       void* context) {
-    initCurlOnce();
+    // Opened here, before the worker starts.
+    curlLibrary();
     RefPtr<RequestStatus> status = beginRequest(method, url, body, success, failure, context);
     if (!status) {
         failAtOnce(failure, context);
