@@ -114,6 +114,18 @@ print(f"\nmedians of {len(glob.glob(sys.argv[1] + '/bench_frame-*.json'))} alter
       "trim: the same through the pictures' outlines, tint: every picture times its colour); "
       "allocs = engine heap allocations per frame;\n"
       "draws = the engine's GL draw calls, cmds = drawing commands recorded, items = things thrown in the air")
+
+# The goals' ratios round by round (the engine's figure over its peer's of
+# the same round): min / median / max.
+def spread(a, b):
+    vals = [x["cpu_us"] / y["cpu_us"] for x, y in zip(a, b) if "cpu_us" in x and "cpu_us" in y]
+    return "/".join(f"{v:.2f}" for v in (min(vals), statistics.median(vals), max(vals))) if vals else "-"
+print("\nper round, min/median/max:")
+for case in sorted(runs):
+    r = runs[case]
+    e = r.get("engine", [])
+    print(f"  {case:15s} eng/sdl {spread(e, r.get('sdl', []))}   eng/floor {spread(e, r.get('floor', []))}   "
+          f"eng/trim {spread(e, r.get('trimfloor', []))}   floor/sdl {spread(r.get('floor', []), r.get('sdl', []))}")
 EOF
 
 if [ "$STARTUP_RUNS" != 0 ]; then
