@@ -12,6 +12,12 @@
 // neither filter, any rotation, any scale down to kMinTexelPixels screen
 // pixels a texel, nor a tint or an alpha (both multiply) brings a changed
 // pixel outside it.
+//
+// The executor still draws quads: inside the polygon each triangle rounds
+// its interpolated texture coordinates apart from the quad's two (on
+// llvmpipe one in a channel at a few pixels a frame), and there the extra
+// triangles and the blocks along their inner edges cost more than the
+// fragments saved. bench_peer's trimfloor draws pictures through it.
 #pragma once
 
 #include <cstdint>
