@@ -86,7 +86,13 @@ public:
 
 private:
     bool number(size_t i) { return i < w_.size() && parseScriptNumber(w_[i], &n_[i]); }
-    std::string notNumber(size_t i) const { return "\"" + shownValue(w_[i], 24) + "\" is not a number"; }
+    // Appended: g++ 12 at -O3 takes `"..." + string` for an overlapping copy (-Werror=restrict).
+    std::string notNumber(size_t i) const {
+        std::string s = "\"";
+        s += shownValue(w_[i], 24);
+        s += "\" is not a number";
+        return s;
+    }
     // The arguments' count in [lo, hi] and every word but the action a
     // number; "" when so.
     std::string check(size_t lo, size_t hi, const char* usage) {
