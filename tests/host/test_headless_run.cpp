@@ -34,6 +34,7 @@
 #include "host/HostMain.h"
 #include "host/HostState.h"
 #include "platform/ns/MainQueue.h"
+#include "tests/support/loaded_objects.h"
 #include "tests/support/png_read.h"
 
 using namespace KelpaEngine;
@@ -421,22 +422,6 @@ constexpr bool kWebKitLinked = true;
 #else
 constexpr bool kWebKitLinked = false;
 #endif
-
-// The shared objects in the process whose path holds `part`.
-int loadedObjects(const char* part) {
-    struct Search {
-        const char* part;
-        int found;
-    } search{part, 0};
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void* data) {
-            auto* s = static_cast<Search*>(data);
-            if (info->dlpi_name && std::strstr(info->dlpi_name, s->part)) ++s->found;
-            return 0;
-        },
-        &search);
-    return search.found;
-}
 
 TEST_F(HeadlessRun, ARunWithoutADisplayLoadsNoWebEngineAndReportsItsStartOnRequest) {
     KelpaHost::HostOptions o;

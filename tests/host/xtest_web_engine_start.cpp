@@ -16,25 +16,12 @@
 #include "engine/Scene.h"
 #include "host/HostMain.h"
 #include "host/HostState.h"
+#include "tests/support/loaded_objects.h"
 
 using namespace KelpaEngine;
+using testsupport::loadedObjects;
 
 namespace {
-
-int loadedObjects(const char* part) {
-    struct Search {
-        const char* part;
-        int found;
-    } search{part, 0};
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void* data) {
-            auto* s = static_cast<Search*>(data);
-            if (info->dlpi_name && std::strstr(info->dlpi_name, s->part)) ++s->found;
-            return 0;
-        },
-        &search);
-    return search.found;
-}
 
 #if defined(__SANITIZE_ADDRESS__)
 // An AddressSanitizer tree links the WebKit module (platform/CMakeLists.txt).
