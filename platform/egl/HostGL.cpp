@@ -182,6 +182,11 @@ int hostGLSetup(const void* owner, HostGLScreen* screen) {
     const Display& d = display();
     if (!d.ok) return kHostGLNoContext;
 
+    // The surfaceless display is shared with every library in the process
+    // that asks for it, and one of them (the web engine's compositor, loaded
+    // late) may terminate it; initialising an initialised display changes
+    // nothing, so each set-up brings it back first.
+    if (!eglInitialize(d.display, nullptr, nullptr)) return kHostGLNoContext;
     const EGLint contextAttribs[] = {EGL_CONTEXT_CLIENT_VERSION, 2, EGL_NONE};
     EGLConfig config = d.noConfig ? EGLConfig(nullptr) : d.config;
     EGLContext context = eglCreateContext(d.display, config, EGL_NO_CONTEXT, contextAttribs);
