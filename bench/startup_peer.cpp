@@ -175,10 +175,10 @@ SDL_AudioDeviceID openAudio(const std::string& assets) {
     want.samples = 1024;
     SDL_AudioDeviceID audio = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     for (const char* name : {"/sound/title.wav", "/sound/button_tap.wav"}) {
-        SDL_AudioSpec spec;
+        SDL_AudioSpec format;
         Uint8* data = nullptr;
         Uint32 length = 0;
-        if (SDL_LoadWAV((assets + name).c_str(), &spec, &data, &length)) {
+        if (SDL_LoadWAV((assets + name).c_str(), &format, &data, &length)) {
             if (audio && std::strcmp(name, "/sound/title.wav") == 0) SDL_QueueAudio(audio, data, length);
             SDL_FreeWAV(data);
         }
