@@ -198,25 +198,34 @@ private:
         }
     }
 
-    // The web process paints a page a moment after its load ends: a
-    // finished load is told once the picture shows the page, when a script
-    // waiting for the page's next renderings has answered and the picture
-    // has been drawn since the page came (or, for a page that never gets
-    // there, after kShownWaitMs all the same).
+    // The web process paints a page a moment after its load ends, and the
+    // first drawing of a new view may still be blank: a finished load is
+    // told once the picture has settled, when a script waiting for the
+    // page's next two renderings answers with no new drawing since it was
+    // asked, and the picture has been drawn since the page came. A page
+    // that keeps drawing (an animation) ends after kMaxProbes answers; one
+    // that never gets there, after kShownWaitMs all the same.
     struct ShownWait {
         std::weak_ptr<bool> alive;
         WebKitEngine* self;
         unsigned serial;
     };
-    static constexpr guint kShownWaitMs = 1000;
+    static constexpr guint kShownWaitMs = 3000;
+    static constexpr int kMaxProbes = 4;
 
     void endOnceShown() {
         cancelShownWait();
-        unsigned serial = shownSerial_;
+        probes_ = 0;
+        probe();
+        shownTimer_ = g_timeout_add(kShownWaitMs, onShownTimeout, this);
+    }
+
+    void probe() {
+        ++probes_;
+        drawnSinceProbe_ = false;
         webkit_web_view_call_async_javascript_function(
             view_, "await new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)));", -1, nullptr,
-            "mekko-shown", nullptr, nullptr, onShownAnswer, new ShownWait{alive_, this, serial});
-        shownTimer_ = g_timeout_add(kShownWaitMs, onShownTimeout, this);
+            "mekko-shown", nullptr, nullptr, onShownAnswer, new ShownWait{alive_, this, shownSerial_});
     }
 
     static void onShownAnswer(GObject* view, GAsyncResult* result, gpointer data) {
@@ -226,37 +235,48 @@ private:
             g_object_unref(value);
         }
         if (error) g_error_free(error);
-        if (!wait->alive.expired()) wait->self->shown(wait->serial);
+        if (!wait->alive.expired()) wait->self->answered(wait->serial);
+    }
+
+    void answered(unsigned serial) {
+        if (serial != shownSerial_ || !loading_) return;
+        // A drawing already handed to the window is taken now, not on the
+        // next frame.
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        if (GdkWindow* w = gtk_widget_get_window(window_)) gdk_window_process_updates(w, TRUE);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+        if (!drawnSinceCommit_) {
+            waitingForDrawing_ = true;  // the next drawing asks again
+            return;
+        }
+        if (drawnSinceProbe_ && probes_ < kMaxProbes) {
+            probe();
+            return;
+        }
+        end();
     }
 
     static gboolean onDrawnIdle(gpointer data) {
         std::unique_ptr<ShownWait> wait(static_cast<ShownWait*>(data));
-        if (!wait->alive.expired()) wait->self->shown(wait->serial);
+        if (wait->alive.expired()) return G_SOURCE_REMOVE;
+        WebKitEngine* self = wait->self;
+        if (wait->serial == self->shownSerial_ && self->loading_ && self->waitingForDrawing_) {
+            self->waitingForDrawing_ = false;
+            self->probe();
+        }
         return G_SOURCE_REMOVE;
     }
 
     static gboolean onShownTimeout(gpointer data) {
         auto* self = static_cast<WebKitEngine*>(data);
         self->shownTimer_ = 0;
-        self->drawnSinceCommit_ = true;
-        self->shown(self->shownSerial_);
+        self->end();
         return G_SOURCE_REMOVE;
-    }
-
-    void shown(unsigned serial) {
-        if (serial != shownSerial_ || !loading_) return;
-        answered_ = true;
-        if (!drawnSinceCommit_) return;  // the next drawing ends it
-        // The picture is drawn now rather than on the next frame.
-        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-        if (GdkWindow* w = gtk_widget_get_window(window_)) gdk_window_process_updates(w, TRUE);
-        G_GNUC_END_IGNORE_DEPRECATIONS
-        end();
     }
 
     void cancelShownWait() {
         ++shownSerial_;
-        answered_ = false;
+        waitingForDrawing_ = false;
         if (shownTimer_) g_source_remove(shownTimer_);
         shownTimer_ = 0;
     }
@@ -293,11 +313,11 @@ private:
     static gboolean onDamage(GtkWidget*, GdkEvent*, gpointer data) {
         auto* self = static_cast<WebKitEngine*>(data);
         self->drawnSinceCommit_ = true;
-        if (self->answered_) {
+        self->drawnSinceProbe_ = true;
+        if (self->waitingForDrawing_) {
             // After the drawing has been handed out.
-            std::weak_ptr<bool> alive = self->alive_;
-            unsigned serial = self->shownSerial_;
-            g_idle_add_full(G_PRIORITY_HIGH_IDLE, onDrawnIdle, new ShownWait{alive, self, serial}, nullptr);
+            g_idle_add_full(G_PRIORITY_HIGH_IDLE, onDrawnIdle, new ShownWait{self->alive_, self, self->shownSerial_},
+                            nullptr);
         }
         if (self->client_) self->client_->engineNeedsDisplay();
         return FALSE;
@@ -329,8 +349,10 @@ private:
     std::string approved_;
     unsigned shownSerial_ = 0;
     guint shownTimer_ = 0;
-    bool answered_ = false;          // the script of the finished page has answered
-    bool drawnSinceCommit_ = false;  // the picture has been drawn since the page came
+    int probes_ = 0;                  // scripts asked since the load finished
+    bool waitingForDrawing_ = false;  // a script answered before any drawing
+    bool drawnSinceCommit_ = false;   // the picture has been drawn since the page came
+    bool drawnSinceProbe_ = false;    // ... and since the last script was asked
 };
 
 std::unique_ptr<WebEngine> makeEngine(double scale, const std::string& agent) {
