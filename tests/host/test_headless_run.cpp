@@ -216,8 +216,9 @@ TEST_F(HeadlessRun, ScriptedTerminateEndsTheRunEarly) {
     EXPECT_LT(position(out, "applicationWillTerminate"), position(out, "game thread ended")) << out;
 }
 
-// Draws every frame; while frame 9 is made it keeps the main thread busy,
-// so the run's stop after frame 10 comes several frames late.
+// Draws every frame; while frame 9 is made it keeps the main thread busy
+// until the game has gone past frame 10 (or 5 s have passed), so the run's
+// stop after frame 10 comes late however loaded the machine is.
 std::atomic<int> gUpdates{0};
 
 class BusyMainScene : public Scene {
@@ -225,7 +226,9 @@ public:
     int32_t init(Application*) override { return 0; }
     RefPtr<Scene> update(Application*) override {
         if (gUpdates.fetch_add(1) + 1 == 9) {
-            KelpaPlatform::dispatchAsyncMain([] { usleep(300 * 1000); });
+            KelpaPlatform::dispatchAsyncMain([] {
+                for (int waited = 0; gUpdates.load() <= 11 && waited < 5000; waited += 10) usleep(10 * 1000);
+            });
         }
         invalidate();
         return self();
