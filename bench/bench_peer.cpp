@@ -35,6 +35,7 @@
 #include "engine/Texture.h"
 #include "engine/TrimMesh.h"
 #include "engine/ios/ApplicationImp.h"
+#include "engine/ios/GraphicsBatch.h"
 #include "engine/ios/GraphicsImp.h"
 #include "engine/ios/Paths.h"
 #include "platform/ScreenProfile.h"
@@ -199,32 +200,6 @@ struct SpriteQuad {
     float color[4];
 };
 
-// Where a layer's last opaque, untinted, unclipped picture over the whole
-// virtual screen is (-1: none): the engine draws nothing under it.
-struct FindCover : CommandVisitor {
-    FindCover(float w, float h) : vw(w), vh(h) {}
-    bool more() const { return !clipped; }
-    void at(int32_t position) { here = position; }
-    void setClip(const RectPayload&) { clipped = true; }
-    void setOrigin(const OriginPayload& p) {
-        ox = p.x;
-        oy = p.y;
-    }
-    void setAlpha(const AlphaPayload& p) { alpha = p.alpha; }
-    void drawImage(const DrawImagePayload& p) {
-        const Texture* t = p.image->getTexture();
-        const float left = ox + float(p.dx), top = oy + float(p.dy);
-        if (alpha == 1.0f && t->opaque && left <= 0 && top <= 0 && left + float(p.dw) >= vw &&
-            top + float(p.dh) >= vh) {
-            cover = here;
-        }
-    }
-    float vw, vh;
-    float ox = 0, oy = 0, alpha = 1;
-    int32_t here = 0, cover = -1;
-    bool clipped = false;
-};
-
 // The draws of one frame in a form both peers take, as the executor reads
 // the commands: images and sprites tinted by the alpha, fills in the colour;
 // the draws before `cover` are left out.
@@ -278,11 +253,7 @@ void collect(Recorder& rec, Out out, bool skipHidden = false) {
     for (int32_t i = rec.imp->layerCount() - 1; i >= 0; --i) {
         const CommandBuffer& layer = *rec.imp->layerAt(i);
         c.cover = -1;
-        if (skipHidden) {
-            FindCover find(vw, vh);
-            walkCommands(layer, 0, find);
-            c.cover = find.cover;
-        }
+        if (skipHidden) c.cover = KelpaEngine::iOS::findCover(layer, 0, vw, vh);
         walkCommands(layer, 0, c);
     }
 }

@@ -379,10 +379,7 @@ void Batcher::end() {
 
 namespace {
 
-// The position of the layer's last picture that hides the whole drawing
-// area: an opaque texture, untinted, unclipped, covering the virtual
-// screen. Nothing drawn before it in the layer can show; -1 when there is
-// none. What follows a clip is drawn through it: the search stops there.
+// What findCover (GraphicsBatch.h) walks the layer with.
 struct FindCover : CommandVisitor {
     FindCover(float w, float h) : vw(w), vh(h) {}
     bool more() const { return !clipped; }
@@ -549,6 +546,12 @@ private:
 
 }  // namespace
 
+int32_t findCover(const CommandBuffer& layer, int32_t from, float vw, float vh) {
+    FindCover find(vw, vh);
+    walkCommands(layer, from, find);
+    return find.cover;
+}
+
 int GraphicsOpenGL::executeBatched(CommandCursor* cursor) {
     CommandBuffer* buffer = cursor->buffer;
     if (!canDraw() || !app_) {
@@ -567,9 +570,7 @@ int GraphicsOpenGL::executeBatched(CommandCursor* cursor) {
     // test is in unturned coordinates.)
     int32_t cover = -1;
     if (rotation() == 0.0f) {
-        FindCover find(batch.vw, batch.vh);
-        walkCommands(*buffer, cursor->position, find);
-        cover = find.cover;
+        cover = findCover(*buffer, cursor->position, batch.vw, batch.vh);
     }
     StateOnly<BatchExecutor> under(batch);
     int32_t pos = walkCommands(*buffer, cursor->position, cover, under);

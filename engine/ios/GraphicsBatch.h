@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/CommandBuffer.h"
 #include "engine/ios/GraphicsGLCommon.h"
 
 namespace KelpaEngine {
@@ -171,6 +172,13 @@ private:
     const float* projection_ = nullptr;
     uint64_t* drawCalls_ = nullptr;
 };
+
+// The position of the layer's last picture, from `from` on, that hides the
+// whole drawing area: an opaque texture, untinted, unclipped, covering the
+// vw x vh virtual screen. Nothing drawn before it in the layer can show;
+// -1 when there is none. What follows a clip is drawn through it: the
+// search stops there.
+int32_t findCover(const CommandBuffer& layer, int32_t from, float vw, float vh);
 
 }  // namespace iOS
 }  // namespace KelpaEngine
