@@ -37,6 +37,14 @@ set(cases
   "platform/ui/Thing.cpp|#include <gtk/gtk.h>\n#include \"platform/ScreenProfile.h\"|"
   "engine/ios/Thing.cpp|#include \"host/HostState.h\"|of kelpa_host"
   "tools/adservice/Thing.cpp|#include \"adkasa_sdk_ios/AdkasaData.h\"|of adkasa"
+  "game/Thing.cpp|#include \"engine/../platform/ui/UIView.h\"|of platform_ui"
+  "game/Thing.cpp|#include \"../platform/ui/UIView.h\"|of platform_ui"
+  "game/Thing.cpp|#include <platform/ui/UIView.h>|of platform_ui"
+  "game/Thing.cpp|#include \"./../engine/ios/Factories.h\"|"
+  "engine/Thing.cpp|#include \"ios/AudioImp.h\"|of kelpa_ios"
+  "engine/Thing.cpp|#include \"Heap.h\"|"
+  "game/Thing.cpp|#include \"../../outside.h\"|climbs out of the source tree"
+  "game/Thing.cpp|#include <../outside.h>|climbs out of the source tree"
   "host/Thing.cpp|#include \"adkasa_sdk_ios/AdkasaView.h\"\n#include \"game/MekkoGame.h\"\n#include <gtk/gtk.h>|")
 
 set(wrong "")
