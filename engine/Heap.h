@@ -102,7 +102,8 @@ public:
         return *this;
     }
 
-    // Takes in q (retaining it) after releasing the old pointer.
+    // Takes in q, retaining it before the old pointer is released, so
+    // assigning what the old object alone holds (p = p->next) is safe.
     bool assign(T* q) {
         void* slot = slotPointer();
         bool r = refAssign(&slot, objectPointer(q));
