@@ -19,7 +19,9 @@ public:
     void show(int32_t kind, bool on) override;
 
 private:
-    Application* app_;
+    // Kept as the scenes hand it over; the wishes go through the host
+    // bridge, which needs no application.
+    [[maybe_unused]] Application* app_;
 };
 
 }  // namespace iOS

@@ -138,7 +138,9 @@ TEST(TitleScene, EachButtonLeadsToItsScreenAndStopsTheMusic) {
             ASSERT_TRUE(world.step()) << r.what;
             SceneRef expected = r.factory(world.app.get(), world.data);
             ASSERT_TRUE(expected && world.scene);
-            EXPECT_EQ(typeid(*expected), typeid(*world.scene)) << r.what;
+            const Scene& made = *expected;
+            const Scene& now = *world.scene;
+            EXPECT_EQ(typeid(made), typeid(now)) << r.what;
             EXPECT_FALSE(t->titleMusic()->isPlaying()) << r.what;
             EXPECT_FALSE(gametest::sounding(t->titleMusic())) << r.what;
             EXPECT_TRUE(t->tapSound()->isPlaying()) << r.what << ": the tap sounds";
