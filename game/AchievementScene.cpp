@@ -6,7 +6,6 @@
 #include "engine/FontShadow.h"
 #include "game/GameData.h"
 #include "game/GlyphRun.h"
-#include "game/SceneAudio.h"
 #include "game/TitleScene.h"
 
 namespace mekko {
@@ -37,28 +36,10 @@ int32_t formatTotal(char* out, size_t size, uint32_t high, uint32_t low, uint32_
 }
 
 int32_t GameScene_Achievement::init(Application* app) {
-    RefPtr<Graphics> graphics = app->getGraphics();
-    audio = makeSceneAudio(app);
     offset = layoutOffset(app);
-    if (audio) {
-        music = audio->createSound(1, "sound/menu.wav", 0, true);
-        tapSound = audio->createSound(1, "sound/button_tap.wav", 0, true);
-    }
-    backButton = Button::create(graphics.get(), offset + 25, 170, "btn_back_off.png", "btn_back_on.png",
-                                Sprite2D::kMiddle);
+    loadBackScreen(app);
     loadAchievements(app);
     return 1;
-}
-
-RefPtr<Scene> GameScene_Achievement::update(Application* app) {
-    touches_.read(app);
-    if (SceneRef next = backToTitle(app, data, backButton.get(), touches_, tapSound.get(), music.get())) return next;
-    if (!suspension.update(app, data, music) && app->getState() == kStateActive) {
-        if (data) data->setInterrupted(0);
-        if (music && !music->isPlaying()) startMusic(data, music);
-    }
-    invalidate();
-    return self();
 }
 
 bool GameScene_Achievement::draw(Application* app, Graphics* g) {

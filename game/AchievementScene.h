@@ -11,6 +11,7 @@
 #include "engine/Graphics.h"
 #include "engine/Image.h"
 #include "engine/Sound.h"
+#include "game/BackScreen.h"
 #include "game/SceneKit.h"
 
 namespace mekko {
@@ -24,27 +25,16 @@ int32_t formatMedalCount(char* out, size_t size, uint32_t count);
 // and two cent digits (cents past 99 show as 99).
 int32_t formatTotal(char* out, size_t size, uint32_t high, uint32_t low, uint32_t cents);
 
-class GameScene_Achievement : public mekko_Scene {
+class GameScene_Achievement : public BackScreen {
 public:
-    explicit GameScene_Achievement(GameData* data) : data(data) {}
+    explicit GameScene_Achievement(GameData* data) : BackScreen(data) {}
 
     int32_t init(KelpaEngine::Application* app) override;
-    KelpaEngine::RefPtr<KelpaEngine::Scene> update(KelpaEngine::Application* app) override;
     bool draw(KelpaEngine::Application* app, KelpaEngine::Graphics* graphics) override;
 
     virtual int32_t loadAchievements(KelpaEngine::Application* app) = 0;
     virtual int32_t drawAchievements(KelpaEngine::Application* app, KelpaEngine::Graphics* graphics) = 0;
 
-    SuspendWatch suspension;
-    int32_t offset = 0;
-    KelpaEngine::RefPtr<Button> backButton;
-    KelpaEngine::RefPtr<KelpaEngine::Audio> audio;
-    KelpaEngine::RefPtr<KelpaEngine::Sound> music;
-    KelpaEngine::RefPtr<KelpaEngine::Sound> tapSound;
-    GameData* data;
-
-private:
-    TouchFrame touches_;
 };
 
 class MekkoAchievement : public GameScene_Achievement {

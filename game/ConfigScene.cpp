@@ -3,10 +3,10 @@
 #include "engine/FontShadow.h"
 #include "engine/Sprite2D.h"
 #include "engine/ios/AdsenseImp.h"
-#include "engine/ios/AudioImp.h"
 #include "game/CopyrightScene.h"
 #include "game/CreditScene.h"
 #include "game/GameData.h"
+#include "game/SceneAudio.h"
 #include "game/TitleScene.h"
 
 namespace mekko {
@@ -18,7 +18,7 @@ SceneRef GameScene_Config::create(Application*, GameData* data) { return makeRef
 int32_t GameScene_Config::init(Application* app) {
     offset_ = layoutOffset(app);
     RefPtr<Graphics> graphics = app->getGraphics();
-    audio_ = iOS::AudioImp::create(app);
+    audio_ = makeSceneAudio(app);
     ads_ = iOS::AdsenseImp::create(app);
     if (audio_) {
         music_ = audio_->createSound(1, "sound/menu.wav", 0, true);
@@ -64,9 +64,9 @@ RefPtr<Scene> GameScene_Config::update(Application* app) {
     touches.read(app);
 
     // A tune switched off stays silent through a suspension.
-    if (resumeCounter_ >= 1 && --resumeCounter_ == 0) resumeMusic(data_, music_);
+    if (resume_.countDown()) resumeMusic(data_, music_);
 
-    if (SceneRef next = backToTitle(app, data_, back_.get(), touches, tap_.get(), music_.get())) return next;
+    if (SceneRef next = leaveOnClick(app, data_, back_.get(), touches, tap_.get(), music_.get())) return next;
 
     if (Button* music = musicSwitch_[words[kWordMusicOff] & 1].get(); music && music->update(touches)) {
         tapFeedback();
@@ -91,11 +91,7 @@ RefPtr<Scene> GameScene_Config::update(Application* app) {
     }
 
     if (words[kWordMusicOff] == 1 && music_) music_->stop();
-    if (app->getState() == kStatePaused) {
-        data_->setInterrupted(1);
-        if (music_) music_->pause();
-        resumeCounter_ = SuspendWatch::kResumeFrames;
-    }
+    resume_.noteSuspension(app, data_, music_.get());
     if (app->getState() == kStateActive) {
         data_->setInterrupted(0);
         if (words[kWordMusicOff] == 0 && music_ && !music_->isPlaying()) startMusic(data_, music_);

@@ -29,14 +29,14 @@ public:
     KelpaEngine::RefPtr<KelpaEngine::Scene> update(KelpaEngine::Application* app) override;
     bool draw(KelpaEngine::Application* app, KelpaEngine::Graphics* graphics) override;
 
-    int32_t resumeCounter() const { return resumeCounter_; }
+    int32_t resumeCounter() const { return resume_.counter(); }
     KelpaEngine::Sound* menuMusic() const { return music_.get(); }
     KelpaEngine::Sound* tapSound() const { return tap_.get(); }
 
 private:
     void tapFeedback();
 
-    int32_t resumeCounter_ = 0;
+    SuspendWatch resume_;
     int32_t offset_ = 0;
     KelpaEngine::RefPtr<KelpaEngine::Font> font_;
     KelpaEngine::RefPtr<KelpaEngine::Image> background_;

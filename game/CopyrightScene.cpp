@@ -6,10 +6,10 @@
 #include "engine/Resource.h"
 #include "engine/Sprite2D.h"
 #include "engine/ios/AdsenseImp.h"
-#include "engine/ios/AudioImp.h"
 #include "engine/ios/ResourceImp.h"
 #include "game/ConfigScene.h"
 #include "game/GameData.h"
+#include "game/SceneAudio.h"
 
 namespace mekko {
 
@@ -74,7 +74,7 @@ SceneRef GameScene_Copyright::create(Application*, GameData* data) { return make
 int32_t GameScene_Copyright::init(Application* app) {
     offset_ = layoutOffset(app);
     graphics_ = app->getGraphics();
-    audio_ = iOS::AudioImp::create(app);
+    audio_ = makeSceneAudio(app);
     ads_ = iOS::AdsenseImp::create(app);
     if (audio_) tap_ = audio_->createSound(1, "sound/button_tap.wav", 0, true);
     background_ = Image::load(graphics_, "main_bg1.png");
@@ -166,7 +166,7 @@ RefPtr<Scene> GameScene_Copyright::update(Application* app) {
     renderVisible();
     releaseFarLines();
 
-    if (SceneRef next = backToTitle(app, data_, back_.get(), touches, tap_.get(), nullptr, &GameScene_Config::create)) {
+    if (SceneRef next = leaveOnClick(app, data_, back_.get(), touches, tap_.get(), nullptr, &GameScene_Config::create)) {
         freeLines(&lines_);
         return next;
     }

@@ -3,9 +3,9 @@
 #include "engine/FontShadow.h"
 #include "engine/Sprite2D.h"
 #include "engine/ios/AdsenseImp.h"
-#include "engine/ios/AudioImp.h"
 #include "game/ConfigScene.h"
 #include "game/GameData.h"
+#include "game/SceneAudio.h"
 
 namespace mekko {
 
@@ -40,7 +40,7 @@ const StaffRollLine kStaffRoll[kStaffRollLines] = {
 int32_t GameScene_Credit::init(Application* app) {
     offset_ = layoutOffset(app);
     RefPtr<Graphics> graphics = app->getGraphics();
-    audio_ = iOS::AudioImp::create(app);
+    audio_ = makeSceneAudio(app);
     ads_ = iOS::AdsenseImp::create(app);
     loadStaffRoll(app);
     if (audio_) tap_ = audio_->createSound(1, "sound/button_tap.wav", 0, true);
@@ -57,7 +57,7 @@ int32_t GameScene_Credit::init(Application* app) {
 RefPtr<Scene> GameScene_Credit::update(Application* app) {
     TouchFrame touches;
     touches.read(app);
-    if (SceneRef next = backToTitle(app, data_, back_.get(), touches, tap_.get(), nullptr, &GameScene_Config::create)) {
+    if (SceneRef next = leaveOnClick(app, data_, back_.get(), touches, tap_.get(), nullptr, &GameScene_Config::create)) {
         return next;
     }
     if (ads_) {

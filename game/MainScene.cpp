@@ -4,10 +4,10 @@
 
 #include "engine/HostBridge.h"
 #include "engine/ios/AdsenseImp.h"
-#include "engine/ios/Factories.h"
 #include "game/GameEnv.h"
 #include "game/PausePanel.h"
 #include "game/ResultScene.h"
+#include "game/SceneAudio.h"
 #include "game/TitleScene.h"
 
 namespace mekko {
@@ -41,7 +41,7 @@ RefPtr<Scene> GameScene_Main::pauseSequence(Application* app) {
     bonusNow = playNow = nowMs();
     bonusStart = bonusNow - bonusElapsed;
     playStart = playNow - playElapsed;
-    resumeCounter = SuspendWatch::kResumeFrames;
+    resume.arm();
     return nullptr;
 }
 
@@ -126,7 +126,7 @@ int32_t MekkoMain::load(Application* app) {
     chestX += offset;
     RefPtr<Graphics> g = app->getGraphics();
 
-    audio = iOS::createAudioImp();
+    audio = makeSceneAudio(app);
     if (audio) {
         auto make = [this](const char* name) { return audio->createSound(1, name, 0, true); };
         coinSound = make("sound/coin.wav");
@@ -206,17 +206,15 @@ void MekkoMain::frameLogic(Application* app, const TouchFrame& frame) {
         return;
     }
 
-    if (resumeCounter > 0 && !ended()) {
-        if (--resumeCounter == 0) {
-            // The bonus tune plays whatever the music switch says, and so
-            // resumes; the main tune only while music is on.
-            if (!bonusTime) {
-                resumeMusic(data, mainTune);
-            } else if (bonusTune) {
-                bonusTune->resume();
-            }
-            paused = 0;
+    if (!ended() && resume.countDown()) {
+        // The bonus tune plays whatever the music switch says, and so
+        // resumes; the main tune only while music is on.
+        if (!bonusTime) {
+            resumeMusic(data, mainTune);
+        } else if (bonusTune) {
+            bonusTune->resume();
         }
+        paused = 0;
     }
 
     if (player) {

@@ -43,7 +43,7 @@ public:
 
     void startEndDelay();
 
-    int32_t resumeCounter = 0;
+    SuspendWatch resume;  // counts the updates until the tunes resume after the pause panel
     int32_t pauseOffset = 0;
     int64_t bonusStart = 0, bonusElapsed = 0, bonusNow = 0;
     int64_t playStart = 0, playNow = 0, playElapsed = 0;

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "game/GlyphRun.h"
-#include "game/SceneAudio.h"
 #include "game/TitleScene.h"
 
 namespace mekko {
@@ -13,29 +12,10 @@ using namespace KelpaEngine;
 int32_t GameScene_Ranking::init(Application* app) {
     offset = layoutOffset(app);
     RefPtr<Graphics> graphics = app->getGraphics();
-    audio = makeSceneAudio(app);
-    if (audio) {
-        music = audio->createSound(1, "sound/menu.wav", 0, true);
-        tapSound = audio->createSound(1, "sound/button_tap.wav", 0, true);
-    }
-    backButton = Button::create(graphics.get(), offset + 25, 170, "btn_back_off.png", "btn_back_on.png",
-                                Sprite2D::kMiddle);
+    loadBackScreen(app);
     title = Image::load(graphics, "ranking_title.png");
     buildRows(app);
     return 1;
-}
-
-RefPtr<Scene> GameScene_Ranking::update(Application* app) {
-    touches_.read(app);
-    if (SceneRef next = backToTitle(app, data, backButton.get(), touches_, tapSound.get(), music.get())) return next;
-    // Pauses while suspended, resumes 10 updates later only while music is
-    // on; in the active state a tune that is not playing is started.
-    if (!suspension.update(app, data, music) && app->getState() == kStateActive) {
-        if (data) data->setInterrupted(0);
-        if (music && !music->isPlaying()) startMusic(data, music);
-    }
-    invalidate();
-    return self();
 }
 
 bool GameScene_Ranking::draw(Application* app, Graphics* g) {

@@ -9,33 +9,23 @@
 #include "engine/Graphics.h"
 #include "engine/Image.h"
 #include "engine/Sound.h"
+#include "game/BackScreen.h"
 #include "game/GameData.h"
 #include "game/SceneKit.h"
 
 namespace mekko {
 
-class GameScene_Ranking : public mekko_Scene {
+class GameScene_Ranking : public BackScreen {
 public:
-    explicit GameScene_Ranking(GameData* data) : data(data) {}
+    explicit GameScene_Ranking(GameData* data) : BackScreen(data) {}
 
     int32_t init(KelpaEngine::Application* app) override;
-    KelpaEngine::RefPtr<KelpaEngine::Scene> update(KelpaEngine::Application* app) override;
     bool draw(KelpaEngine::Application* app, KelpaEngine::Graphics* graphics) override;
 
     virtual int32_t buildRows(KelpaEngine::Application* app) = 0;
     virtual int32_t drawRanking(KelpaEngine::Application* app, KelpaEngine::Graphics* graphics) = 0;
 
-    SuspendWatch suspension;
-    int32_t offset = 0;
     KelpaEngine::RefPtr<KelpaEngine::Image> title;
-    KelpaEngine::RefPtr<Button> backButton;
-    KelpaEngine::RefPtr<KelpaEngine::Audio> audio;
-    KelpaEngine::RefPtr<KelpaEngine::Sound> music;
-    KelpaEngine::RefPtr<KelpaEngine::Sound> tapSound;
-    GameData* data;
-
-private:
-    TouchFrame touches_;
 };
 
 class MekkoRanking : public GameScene_Ranking {

@@ -145,7 +145,7 @@ RefPtr<Scene> GameScene_Result::update(Application* app) {
             if (music) music->stop();
             return MekkoMain::create(app, data);
         }
-        if (SceneRef next = backToTitle(app, data, mainMenuButton.get(), touches_, tapSound.get(), music.get())) {
+        if (SceneRef next = leaveOnClick(app, data, mainMenuButton.get(), touches_, tapSound.get(), music.get())) {
             return next;
         }
         if (twitterButton && twitterButton->update(touches_)) {

@@ -1,6 +1,6 @@
 #include "game/SceneAudio.h"
 
-#include "engine/ios/Factories.h"
+#include "engine/ios/AudioImp.h"
 
 namespace mekko {
 
@@ -16,7 +16,7 @@ void installSceneAudioMaker(SceneAudioMaker maker, void* context) {
 
 KelpaEngine::RefPtr<KelpaEngine::Audio> makeSceneAudio(KelpaEngine::Application* app) {
     if (gMaker) return gMaker(app, gContext);
-    return KelpaEngine::iOS::createAudioImp();
+    return KelpaEngine::iOS::AudioImp::create(app);
 }
 
 }  // namespace mekko

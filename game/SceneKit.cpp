@@ -85,7 +85,7 @@ void Button::draw(Graphics* graphics, int32_t dx, int32_t dy) {
     if (s) graphics->drawSpriteAt(dx, dy, s);
 }
 
-SceneRef backToTitle(Application* app, GameData* data, Button* button, const TouchFrame& touches, Sound* tap,
+SceneRef leaveOnClick(Application* app, GameData* data, Button* button, const TouchFrame& touches, Sound* tap,
                      Sound* music, SceneFactory next) {
     if (!button || !button->update(touches)) return nullptr;
     if (music) music->stop();
@@ -125,15 +125,18 @@ void resumeMusic(const GameData* data, Sound* music) {
     if (data && music && data->musicOn()) music->resume();
 }
 
+bool SuspendWatch::noteSuspension(Application* app, GameData* data, Sound* music) {
+    if (!app || app->getState() != kStatePaused) return false;
+    if (data) data->setInterrupted(1);
+    if (music) music->pause();
+    arm();
+    return true;
+}
+
 bool SuspendWatch::update(Application* app, GameData* data, Sound* music) {
-    if (app && app->getState() == kStatePaused) {
-        if (data) data->setInterrupted(1);
-        if (music) music->pause();
-        counter_ = kResumeFrames;
-        return true;
-    }
+    if (noteSuspension(app, data, music)) return true;
     // The interrupted flag is the scene's to clear (the result screen never does).
-    if (counter_ > 0 && --counter_ == 0) resumeMusic(data, music);
+    if (countDown()) resumeMusic(data, music);
     return false;
 }
 

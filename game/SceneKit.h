@@ -82,8 +82,8 @@ using SceneFactory = SceneRef (*)(KelpaEngine::Application* app, GameData* data)
 // when the button reports a click, the screen's music stops, the tap
 // sounds (while effects are on) and the next screen is made: the title,
 // or what next makes. Null while there is no click.
-SceneRef backToTitle(KelpaEngine::Application* app, GameData* data, Button* button, const TouchFrame& touches,
-                     KelpaEngine::Sound* tap, KelpaEngine::Sound* music, SceneFactory next = nullptr);
+SceneRef leaveOnClick(KelpaEngine::Application* app, GameData* data, Button* button, const TouchFrame& touches,
+                      KelpaEngine::Sound* tap, KelpaEngine::Sound* music, SceneFactory next = nullptr);
 
 // The text rendered with the font into a new image, 1.5 times its drawn size
 // (draw it with drawImageScaled). Null when the text cannot be rendered.
@@ -105,7 +105,8 @@ inline void playEffect(const GameData* data, const KelpaEngine::RefPtr<KelpaEngi
 // 1 the interrupted flag is set, the music paused and a counter set to 10;
 // 10 updates after the state is 0 again the music resumes (only while
 // music is on, so a muted tune never sounds). Clearing the flag is left to
-// the scene.
+// the scene. A scene that looks at the state and counts down at different
+// points of its update uses the two halves, `noteSuspension` and `countDown`.
 class SuspendWatch {
 public:
     static constexpr int32_t kResumeFrames = 10;
@@ -114,6 +115,13 @@ public:
     bool update(KelpaEngine::Application* app, GameData* data, const KelpaEngine::RefPtr<KelpaEngine::Sound>& music) {
         return update(app, data, music.get());
     }
+    // While the state is 1: the flag set, the music paused, the count
+    // started again. True while the application is suspended.
+    bool noteSuspension(KelpaEngine::Application* app, GameData* data, KelpaEngine::Sound* music);
+    // Starts the count without a suspension (main play's pause panel).
+    void arm() { counter_ = kResumeFrames; }
+    // One update counted; true on the update the music is due to resume.
+    bool countDown() { return counter_ > 0 && --counter_ == 0; }
     int32_t counter() const { return counter_; }
 
 private:

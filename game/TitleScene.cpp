@@ -5,13 +5,13 @@
 #include "engine/FontShadow.h"
 #include "engine/Sprite2D.h"
 #include "engine/ios/AdsenseImp.h"
-#include "engine/ios/AudioImp.h"
 #include "engine/ios/HttpImp.h"
 #include "game/AchievementScene.h"
 #include "game/ConfigScene.h"
 #include "game/GameData.h"
 #include "game/MainScene.h"
 #include "game/RankingScene.h"
+#include "game/SceneAudio.h"
 
 namespace mekko {
 
@@ -32,7 +32,7 @@ int32_t GameScene_Title::init(Application* app) {
     RefPtr<Graphics> graphics = app->getGraphics();
     offset_ = layoutOffset(app);
     loadBackground(app);
-    audio_ = iOS::AudioImp::create(app);
+    audio_ = makeSceneAudio(app);
     ads_ = iOS::AdsenseImp::create(app);
     if (audio_) {
         music_ = audio_->createSound(1, "sound/title.wav", 0, true);
@@ -97,7 +97,7 @@ RefPtr<Scene> GameScene_Title::update(Application* app) {
     touches.read(app);
 
     // A muted title never sounds: the resume waits for the music switch.
-    if (resumeCounter_ >= 1 && --resumeCounter_ == 0) resumeMusic(data_, music_);
+    if (resume_.countDown()) resumeMusic(data_, music_);
 
     if (gameStart_ && gameStart_->update(touches)) {
         tapFeedback();
@@ -126,11 +126,7 @@ RefPtr<Scene> GameScene_Title::update(Application* app) {
         return GameScene_Config::create(app, data_);
     }
 
-    if (app->getState() == kStatePaused) {
-        if (data_) data_->setInterrupted(1);
-        if (music_) music_->pause();
-        resumeCounter_ = SuspendWatch::kResumeFrames;
-    }
+    resume_.noteSuspension(app, data_, music_.get());
     if (ads_) {
         ads_->show(kAdTopBanner, true);
         ads_->show(kAdBottomBanner, true);

@@ -35,7 +35,7 @@ public:
     bool draw(KelpaEngine::Application* app, KelpaEngine::Graphics* graphics) override;
 
     // Updates left until the paused title music resumes.
-    int32_t resumeCounter() const { return resumeCounter_; }
+    int32_t resumeCounter() const { return resume_.counter(); }
     bool musicStarted() const { return musicStarted_ != 0; }
     KelpaEngine::Sound* titleMusic() const { return music_.get(); }
     KelpaEngine::Sound* tapSound() const { return tap_.get(); }
@@ -52,7 +52,7 @@ private:
     // The one-time step on the first update after the first draw.
     void startUp(KelpaEngine::Application* app);
 
-    int32_t resumeCounter_ = 0;
+    SuspendWatch resume_;
     int32_t offset_ = 0;
     uint32_t firstDrawDone_ = 0;
     uint8_t waitPending_ = 1;

@@ -172,7 +172,7 @@ TEST(MainPlay, ATapTurnsOnlyAfterTheCountdownAndNotRightAfterAResume) {
     w.step();
     EXPECT_EQ(1, w.count("tap play 2 0"));
     EXPECT_EQ(1, m.paused);
-    EXPECT_EQ(9, m.resumeCounter);
+    EXPECT_EQ(9, m.resume.counter());
     EXPECT_FALSE(w.host.terminate) << "Resume answered the panel";
 }
 
