@@ -13,41 +13,9 @@
 #include "engine/Sound.h"
 #include "game/MainScene.h"
 #include "tests/game/game_fixture.h"
+#include "tests/game/sound_log.h"
 
 namespace gametest {
-
-// A sound that writes each call into a shared log, then passes it on.
-class LoggedSound : public KelpaEngine::Sound {
-public:
-    LoggedSound(std::string name, KelpaEngine::RefPtr<KelpaEngine::Sound> real, std::vector<std::string>* log)
-        : name_(std::move(name)), real_(std::move(real)), log_(log) {}
-    int play(int kind, int loop) override {
-        log_->push_back(name_ + " play " + std::to_string(kind) + " " + std::to_string(loop));
-        return real_ ? real_->play(kind, loop) : 0;
-    }
-    bool isPlaying() override { return real_ && real_->isPlaying(); }
-    void pause() override {
-        log_->push_back(name_ + " pause");
-        if (real_) real_->pause();
-    }
-    void resume() override {
-        log_->push_back(name_ + " resume");
-        if (real_) real_->resume();
-    }
-    void stop() override {
-        log_->push_back(name_ + " stop");
-        if (real_) real_->stop();
-    }
-    void systemPause() override {
-        if (real_) real_->systemPause();
-    }
-    bool isMemory() override { return false; }
-
-private:
-    std::string name_;
-    KelpaEngine::RefPtr<KelpaEngine::Sound> real_;
-    std::vector<std::string>* log_;
-};
 
 class PlayWorld : public GameWorld {
 public:
@@ -87,7 +55,11 @@ public:
         mekko::MekkoMain* m = main();
         if (!m) return;
         auto wrap = [this](const char* name, KelpaEngine::RefPtr<KelpaEngine::Sound>& s) {
-            s = KelpaEngine::makeRef<LoggedSound>(name, s, &sounds);
+            std::string who = name;
+            s = KelpaEngine::makeRef<LoggedSound>(s, [this, who](const std::string& op, int kind, int loop) {
+                sounds.push_back(op == "play" ? who + " play " + std::to_string(kind) + " " + std::to_string(loop)
+                                              : who + " " + op);
+            });
         };
         wrap("main", m->mainTune);
         wrap("bonus", m->bonusTune);

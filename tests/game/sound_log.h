@@ -4,6 +4,7 @@
 // each play, pause, resume and stop is written down with the file name.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,39 @@ struct SoundEvent {
     std::string op;  // "play", "pause", "resume", "stop"
     int kind = 0;
     int loop = 0;
+};
+
+// A sound that tells each call to a sink, then passes it on to the real one.
+class LoggedSound : public KelpaEngine::Sound {
+public:
+    using Sink = std::function<void(const std::string& op, int kind, int loop)>;
+    LoggedSound(KelpaEngine::RefPtr<KelpaEngine::Sound> real, Sink sink)
+        : real_(std::move(real)), sink_(std::move(sink)) {}
+    int play(int kind, int loop) override {
+        sink_("play", kind, loop);
+        return real_ ? real_->play(kind, loop) : 0;
+    }
+    bool isPlaying() override { return real_ && real_->isPlaying(); }
+    void pause() override {
+        sink_("pause", 0, 0);
+        if (real_) real_->pause();
+    }
+    void resume() override {
+        sink_("resume", 0, 0);
+        if (real_) real_->resume();
+    }
+    void stop() override {
+        sink_("stop", 0, 0);
+        if (real_) real_->stop();
+    }
+    void systemPause() override {
+        if (real_) real_->systemPause();
+    }
+    bool isMemory() override { return real_ && real_->isMemory(); }
+
+private:
+    KelpaEngine::RefPtr<KelpaEngine::Sound> real_;
+    Sink sink_;
 };
 
 class SoundLog {
@@ -61,38 +95,6 @@ public:
     int audioObjects = 0;
 
 private:
-    class LoggedSound : public KelpaEngine::Sound {
-    public:
-        LoggedSound(KelpaEngine::RefPtr<KelpaEngine::Sound> real, std::string file, SoundLog* log)
-            : real_(std::move(real)), file_(std::move(file)), log_(log) {}
-        int play(int kind, int loop) override {
-            log_->events.push_back({file_, "play", kind, loop});
-            return real_ ? real_->play(kind, loop) : 0;
-        }
-        bool isPlaying() override { return real_ && real_->isPlaying(); }
-        void pause() override {
-            log_->events.push_back({file_, "pause"});
-            if (real_) real_->pause();
-        }
-        void resume() override {
-            log_->events.push_back({file_, "resume"});
-            if (real_) real_->resume();
-        }
-        void stop() override {
-            log_->events.push_back({file_, "stop"});
-            if (real_) real_->stop();
-        }
-        void systemPause() override {
-            if (real_) real_->systemPause();
-        }
-        bool isMemory() override { return real_ && real_->isMemory(); }
-
-    private:
-        KelpaEngine::RefPtr<KelpaEngine::Sound> real_;
-        std::string file_;
-        SoundLog* log_;
-    };
-
     class LoggedAudio : public KelpaEngine::Audio {
     public:
         LoggedAudio(KelpaEngine::RefPtr<KelpaEngine::Audio> real, SoundLog* log) : real_(std::move(real)), log_(log) {}
@@ -102,7 +104,11 @@ private:
                                                             bool loadNow) override {
             KelpaEngine::RefPtr<KelpaEngine::Sound> real =
                 real_ ? real_->createSound(kind, fileName, flags, loadNow) : nullptr;
-            return KelpaEngine::makeRef<LoggedSound>(real, fileName ? fileName : "", log_);
+            SoundLog* log = log_;
+            std::string file = fileName ? fileName : "";
+            return KelpaEngine::makeRef<LoggedSound>(real, [log, file](const std::string& op, int kind, int loop) {
+                log->events.push_back({file, op, kind, loop});
+            });
         }
         KelpaEngine::RefPtr<KelpaEngine::Sound> createSE(const char* fileName, int rateCode, bool sixteenBit) override {
             return real_ ? real_->createSE(fileName, rateCode, sixteenBit) : nullptr;
