@@ -131,6 +131,10 @@ bool tempNameTail(const char* tail) {
     return n == 6;
 }
 
+void step(SaveDataImp::FlushStep s) {
+    if (SaveDataImp::flushStepHook) SaveDataImp::flushStepHook(s);
+}
+
 }  // namespace
 
 RefPtr<SaveData> SaveDataImp::open(Application* app, const char* fileName) {
@@ -252,12 +256,18 @@ int32_t SaveDataImp::flush() {
     std::string temp = (folder_ == "/" ? std::string("/") : folder_ + "/") + tempPrefix() + "XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return -1;
+    step(FlushStep::Created);
     // Held until the rename is done: a temporary file nobody holds is a
     // killed writer's leftover.
     int lock = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
     if (lock >= 0) ::flock(lock, LOCK_EX);
-    bool ok = ::fchmod(fd, mode_) == 0 && writeAll(fd, bytes_.data(), bytes_.size()) && ::fsync(fd) == 0;
+    step(FlushStep::Locked);
+    bool ok = ::fchmod(fd, mode_) == 0 && writeAll(fd, bytes_.data(), bytes_.size());
+    if (ok) step(FlushStep::Written);
+    ok = ok && ::fsync(fd) == 0;
+    if (ok) step(FlushStep::Synced);
     ok = (::close(fd) == 0) && ok;
+    if (ok) step(FlushStep::Named);
     if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
         int error = errno;
         ::unlink(temp.c_str());

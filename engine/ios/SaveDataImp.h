@@ -53,6 +53,11 @@ public:
     int32_t write(const void* buffer, int32_t n) override;
     int32_t flush() override;
 
+    // The steps of a flush, for tests that stop a writer between them.
+    enum class FlushStep { Created, Locked, Written, Synced, Named };
+    // Called at each step when set (never in the game).
+    static inline void (*flushStepHook)(FlushStep) = nullptr;
+
 private:
     static RefPtr<SaveData> openHeld(Application* app, const char* fileName, int64_t limit, bool cut);
     std::string tempPrefix() const;
