@@ -1,12 +1,15 @@
 #include "engine/ios/SaveDataImp.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -110,13 +113,23 @@ bool documentsFile(const char* fileName, char (&path)[PATH_MAX]) {
     return true;
 }
 
+bool sameFile(int dir, const char* name, int fd) {
+    struct stat named, held;
+    return ::fstatat(dir, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &held) == 0 &&
+           named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+}
+
 // Removes a leftover temporary file whose writer is gone: nobody holds its
-// lock (a writer's lock ends with the writer, however it ends).
+// lock (a writer's lock ends with the writer, however it ends). A writer
+// locks its file before it trusts the name, so the name is checked again
+// under the lock: it may have gone to another writer's file since it was
+// opened here.
 void removeIfAbandoned(int dir, const char* name) {
     int fd = ::openat(dir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return;
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        sameFile(dir, name, fd)) {
         ::unlinkat(dir, name, 0);
     }
     ::close(fd);
@@ -129,6 +142,83 @@ bool tempNameTail(const char* tail) {
         if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
     }
     return n == 6;
+}
+
+void step(SaveDataImp::FlushStep s) {
+    if (SaveDataImp::flushStepHook) SaveDataImp::flushStepHook(s);
+}
+
+// Six characters for a temporary name, as mkstemp would pick them.
+std::string randomTail() {
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::atomic<uint64_t> counter{0};
+    uint64_t x = 0;
+    if (::getrandom(&x, sizeof x, GRND_NONBLOCK) != ssize_t(sizeof x)) {
+        struct timespec ts;
+        ::clock_gettime(CLOCK_REALTIME, &ts);
+        x = uint64_t(ts.tv_nsec) ^ (uint64_t(ts.tv_sec) << 30) ^ (uint64_t(::getpid()) << 16);
+    }
+    x ^= counter.fetch_add(1) * 0x9E3779B97F4A7C15ull;
+    std::string tail;
+    for (int i = 0; i < 6; ++i) {
+        x ^= x >> 29;
+        x *= 0xBF58476D1CE4E5B9ull;
+        tail += kChars[(x >> 32) % 62];
+    }
+    return tail;
+}
+
+constexpr int kNameAttempts = 32;
+
+// A new file in the folder that no name leads to, locked; -1 where the
+// file system has no such files.
+int lockedUnnamedFile(int dir) {
+    int fd = ::openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    step(SaveDataImp::FlushStep::Created);
+    ::flock(fd, LOCK_EX);  // nobody else can reach it yet
+    step(SaveDataImp::FlushStep::Locked);
+    return fd;
+}
+
+// Gives the unnamed file fd a temporary name (already locked, so never
+// taken for a leftover); false (errno set) when it cannot be linked here.
+bool nameUnnamedFile(int dir, int fd, const std::string& prefix, std::string* name) {
+    char proc[64];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        *name = prefix + randomTail();
+        if (::linkat(AT_FDCWD, proc, dir, name->c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+        if (errno == EEXIST) continue;
+        // No /proc: the same link straight from the descriptor (allowed
+        // to fewer processes).
+        if (::linkat(fd, "", dir, name->c_str(), AT_EMPTY_PATH) == 0) return true;
+        if (errno != EEXIST) return false;
+    }
+    errno = EEXIST;
+    return false;
+}
+
+// A new temporary file under a name, locked; -1 with errno set. Between
+// its creation and its lock another game's clean-up may take it for a
+// leftover: then it is not ours any more, and a new one is made.
+int lockedNamedFile(int dir, const std::string& prefix, std::string* name) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        *name = prefix + randomTail();
+        int fd = ::openat(dir, name->c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return -1;
+        }
+        step(SaveDataImp::FlushStep::Created);
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && sameFile(dir, name->c_str(), fd)) {
+            step(SaveDataImp::FlushStep::Locked);
+            return fd;
+        }
+        ::close(fd);
+    }
+    errno = EAGAIN;
+    return -1;
 }
 
 }  // namespace
@@ -218,8 +308,8 @@ int32_t SaveDataImp::write(const void* buffer, int32_t n) {
     return int32_t(count);
 }
 
-// A hidden name beside the file, short enough for any file name; mkstemp
-// fills in the last six characters.
+// A hidden name beside the file, short enough for any file name; six
+// random characters follow it.
 // Built by appends: g++ 12 at -O3 takes `"." + string` for an overlapping copy
 // (-Werror=restrict) and the Release tree would not build.
 std::string SaveDataImp::tempPrefix() const {
@@ -229,8 +319,8 @@ std::string SaveDataImp::tempPrefix() const {
     return prefix;
 }
 
-void SaveDataImp::removeLeftovers() const {
-    int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+void SaveDataImp::removeLeftovers(int folder) const {
+    int dir = ::dup(folder);  // the listing owns its descriptor
     if (dir < 0) return;
     DIR* d = ::fdopendir(dir);
     if (!d) {
@@ -246,35 +336,69 @@ void SaveDataImp::removeLeftovers() const {
     ::closedir(d);
 }
 
+// The new content under a temporary name, locked from before anyone else
+// can see it until the rename, renamed over the file.
+bool SaveDataImp::replaceFile(int dir) const {
+    const std::string prefix = tempPrefix();
+    std::string temp;
+    int fd = -1;
+    // Unnamed first; where the file system cannot make or link one, a
+    // named file written again.
+    for (int unnamed = forceNamedTemporary ? 0 : 1; unnamed >= 0; --unnamed) {
+        fd = unnamed ? lockedUnnamedFile(dir) : lockedNamedFile(dir, prefix, &temp);
+        if (fd < 0) {
+            if (unnamed) continue;
+            return false;
+        }
+        bool ok = ::fchmod(fd, mode_) == 0 && writeAll(fd, bytes_.data(), bytes_.size());
+        if (ok) step(FlushStep::Written);
+        ok = ok && ::fsync(fd) == 0;
+        if (ok) step(FlushStep::Synced);
+        if (ok && unnamed && !nameUnnamedFile(dir, fd, prefix, &temp)) {
+            ::close(fd);
+            continue;
+        }
+        if (!ok) {
+            int error = errno;
+            if (!unnamed) ::unlinkat(dir, temp.c_str(), 0);
+            ::close(fd);
+            errno = error;
+            return false;
+        }
+        break;
+    }
+    step(FlushStep::Named);
+    if (::renameat(dir, temp.c_str(), dir, name_.c_str()) != 0) {
+        int error = errno;
+        ::unlinkat(dir, temp.c_str(), 0);
+        ::close(fd);
+        errno = error;
+        return false;
+    }
+    ::close(fd);  // the lock goes with it
+    return true;
+}
+
 int32_t SaveDataImp::flush() {
     if (!dirty_) return 0;
-    std::string target = folder_ == "/" ? "/" + name_ : folder_ + "/" + name_;
-    std::string temp = (folder_ == "/" ? std::string("/") : folder_ + "/") + tempPrefix() + "XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return -1;
-    // Held until the rename is done: a temporary file nobody holds is a
-    // killed writer's leftover.
-    int lock = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
-    if (lock >= 0) ::flock(lock, LOCK_EX);
-    bool ok = ::fchmod(fd, mode_) == 0 && writeAll(fd, bytes_.data(), bytes_.size()) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+    int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return -1;
+    if (!replaceFile(dir)) {
         int error = errno;
-        ::unlink(temp.c_str());
-        if (lock >= 0) ::close(lock);
+        ::close(dir);
         errno = error;
         return -1;
     }
-    if (lock >= 0) ::close(lock);
-    removeLeftovers();
+    removeLeftovers(dir);
     // The rename itself is durable only once the folder is synced. Some
     // file systems cannot sync a folder (EINVAL); the rename stands there.
-    int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return -1;
     int synced = ::fsync(dir);
     int syncError = errno;
     ::close(dir);
-    if (synced != 0 && syncError != EINVAL) return -1;
+    if (synced != 0 && syncError != EINVAL) {
+        errno = syncError;
+        return -1;
+    }
     dirty_ = false;
     return 0;
 }

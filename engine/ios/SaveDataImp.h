@@ -2,8 +2,11 @@
 // in memory; a flush writes the whole new content to a temporary file in
 // the same folder, syncs it, renames it over the save file and syncs the
 // folder, so a crash at any point leaves the old or the new content whole.
-// A writer killed between its temporary file and the rename leaves that
-// file behind; the next successful flush of the same file removes it.
+// The temporary file is locked from before any other process can see it
+// (made unnamed where the file system can, else locked and checked right
+// after it is made) until the rename. A writer killed before the rename
+// leaves at most an unlocked temporary file behind; the next successful
+// flush of the same file, in any process, removes it.
 #pragma once
 
 #include <cstdint>
@@ -53,10 +56,18 @@ public:
     int32_t write(const void* buffer, int32_t n) override;
     int32_t flush() override;
 
+    // The steps of a flush, for tests that stop a writer between them.
+    enum class FlushStep { Created, Locked, Written, Synced, Named };
+    // Called at each step when set (never in the game).
+    static inline void (*flushStepHook)(FlushStep) = nullptr;
+    // Makes a flush take the way of a file system without O_TMPFILE.
+    static inline bool forceNamedTemporary = false;
+
 private:
     static RefPtr<SaveData> openHeld(Application* app, const char* fileName, int64_t limit, bool cut);
     std::string tempPrefix() const;
-    void removeLeftovers() const;
+    bool replaceFile(int dir) const;
+    void removeLeftovers(int dir) const;
 
     SaveDataImp(std::string folder, std::string name, std::vector<uint8_t> bytes, mode_t mode, Application* app)
         : folder_(std::move(folder)), name_(std::move(name)), bytes_(std::move(bytes)), mode_(mode), app_(app) {}

@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <poll.h>
 #include <sched.h>
 #include <string>
 #include <sys/mount.h>
@@ -366,6 +367,78 @@ TEST_F(SaveDataTest, ASaveKilledAtAnyWordLeavesTheOldOrTheNewFileWhole) {
         struct stat st;
         ASSERT_EQ(::stat(path("mekko.sav").c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, 0600u);
+    }
+}
+
+// A second game on the same folder saves while the first is stopped at each
+// step of its own save (its clean-up of leftovers runs then): both saves
+// go through, the last one renamed is the file, and nothing is left beside it.
+int gStepPipe[2], gGoPipe[2];
+SaveDataImp::FlushStep gStopAt;
+
+void stopAtStep(SaveDataImp::FlushStep s) {
+    if (s != gStopAt) return;
+    SaveDataImp::flushStepHook = nullptr;  // once: a retry runs free
+    char c = 's';
+    if (::write(gStepPipe[1], &c, 1) != 1) _exit(90);
+    pollfd p = {gGoPipe[0], POLLIN, 0};
+    if (::poll(&p, 1, 30000) != 1) _exit(91);
+}
+
+TEST_F(SaveDataTest, TwoGamesOnOneFolderNeverLoseASaveWhereverOneIsStopped) {
+    using Step = SaveDataImp::FlushStep;
+    const struct {
+        Step step;
+        const char* name;
+    } steps[] = {{Step::Created, "created"},
+                 {Step::Locked, "locked"},
+                 {Step::Written, "written"},
+                 {Step::Synced, "synced"},
+                 {Step::Named, "before the rename"}};
+    const std::string first = saveImage(0xC0000), second = saveImage(0xD0000);
+    for (int named = 0; named < 2; ++named) {
+        for (const auto& c : steps) {
+            SCOPED_TRACE(c.name);
+            SCOPED_TRACE(named ? "named temporary file" : "unnamed temporary file");
+            put("mekko.sav", saveImage(0xA0000));
+            ASSERT_EQ(::pipe(gStepPipe), 0);
+            ASSERT_EQ(::pipe(gGoPipe), 0);
+            pid_t pid = ::fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                ::alarm(60);  // bounded whatever the parent does
+                ::close(gStepPipe[0]);
+                ::close(gGoPipe[1]);
+                gStopAt = c.step;
+                SaveDataImp::flushStepHook = stopAtStep;
+                SaveDataImp::forceNamedTemporary = named;
+                int32_t r = gameSave("mekko.sav", 0xC0000);
+                if (r != 0) std::fprintf(stderr, "stopped save: %d (%s)\n", r, std::strerror(errno));
+                _exit(r == 0 ? 0 : 1);
+            }
+            ::close(gStepPipe[1]);
+            ::close(gGoPipe[0]);
+            pollfd p = {gStepPipe[0], POLLIN, 0};
+            bool stopped = ::poll(&p, 1, 30000) == 1;
+            char ch;
+            stopped = stopped && ::read(gStepPipe[0], &ch, 1) == 1;
+            EXPECT_TRUE(stopped) << "the first game never reached the step";
+            if (stopped) {
+                EXPECT_EQ(gameSave("mekko.sav", 0xD0000), 0) << std::strerror(errno);
+                EXPECT_EQ(contents("mekko.sav"), second);
+            }
+            ::close(gGoPipe[1]);  // lets the first game go on
+            ::close(gStepPipe[0]);
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the stopped game's save failed";
+            if (!stopped) continue;
+            EXPECT_EQ(contents("mekko.sav"), first);
+            EXPECT_EQ(entries(), std::vector<std::string>{"mekko.sav"});
+            struct stat st;
+            ASSERT_EQ(::stat(path("mekko.sav").c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0600u);
+        }
     }
 }
 
