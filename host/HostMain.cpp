@@ -16,6 +16,7 @@
 #include "host/AppDelegate.h"
 #include "host/HostServices.h"
 #include "host/Runner.h"
+#include "host/ShownValue.h"
 #include "platform/ScreenProfile.h"
 #include "platform/StartupTimeline.h"
 #include "platform/ns/NSAutoreleasePool.h"

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "host/HostState.h"
+#include "host/ShownValue.h"
 #include "host/ViewController.h"
 #include "platform/StartupTimeline.h"
 #include "platform/ns/MainQueue.h"
@@ -194,26 +195,6 @@ bool parseScriptNumber(const std::string& word, double* out) {
     if ((errno != 0 && errno != ERANGE) || !(v == v) || v > 1e12 || v < -1e12) return false;
     *out = v;
     return true;
-}
-
-std::string shownValue(const std::string& text, size_t maxBytes) {
-    std::string out;
-    size_t i = 0;
-    for (; i < text.size() && out.size() < maxBytes; ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7f) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\x%02x", c);
-            out += esc;
-        } else {
-            out += char(c);
-        }
-    }
-    if (i == text.size()) return out;
-    // Not inside a character: back off to the start of one.
-    while (!out.empty() && (static_cast<unsigned char>(out.back()) & 0xc0) == 0x80) out.pop_back();
-    if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xc0) out.pop_back();
-    return out + "...";
 }
 
 bool parseScript(const std::string& text, std::vector<ScriptEvent>* events, std::string* error) {
