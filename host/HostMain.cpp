@@ -1,5 +1,6 @@
 #include "host/HostMain.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 #include "adkasa_sdk_ios/AdkasaEnvironment.h"
 #include "engine/HostBridge.h"
@@ -16,6 +16,7 @@
 #include "host/AppDelegate.h"
 #include "host/HostServices.h"
 #include "host/Runner.h"
+#include "host/ShownValue.h"
 #include "platform/ScreenProfile.h"
 #include "platform/StartupTimeline.h"
 #include "platform/ns/NSAutoreleasePool.h"
@@ -85,27 +86,55 @@ bool parseDouble(const char* s, double lo, double hi, double* out) {
 // a few megabytes.
 constexpr size_t kMaxScriptBytes = size_t(16) << 20;
 
-// The script file's text; false with a message for a folder, a file that
-// cannot be read or one longer than kMaxScriptBytes.
+// Why the script cannot be a file of this kind ("" when it can): a pipe or
+// a device may never end, and a named pipe with no writer would block its
+// open for good.
+std::string notRegularBecause(const struct stat& st, const std::string& shown) {
+    if (S_ISREG(st.st_mode)) return "";
+    if (S_ISDIR(st.st_mode)) return "the script " + shown + " is a folder, not a file";
+    const char* kind = S_ISFIFO(st.st_mode)                          ? "a named pipe"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                       : S_ISSOCK(st.st_mode)                        ? "a socket"
+                                                                     : "something else";
+    return "the script " + shown + " is " + kind + ", not a regular file";
+}
+
+// The script file's text; false with a message for what is not a regular
+// file, a file that cannot be read or one longer than kMaxScriptBytes.
 bool readScriptFile(const std::string& path, std::string* text, std::string* error) {
     struct stat st;
     const std::string shown = shownValue(path, 120);
-    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        *error = "the script " + shown + " is a folder, not a file";
-        return false;
+    if (stat(path.c_str(), &st) == 0) {
+        if (std::string why = notRegularBecause(st, shown); !why.empty()) {
+            *error = why;
+            return false;
+        }
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // Not blocking, and looked at again once open: a named pipe put in its
+    // place since would still block the open.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         *error = "cannot read the script " + shown + ": " + std::strerror(errno);
         return false;
     }
-    std::string out(kMaxScriptBytes + 1, '\0');
-    in.read(&out[0], std::streamsize(out.size()));
-    if (in.bad()) {
-        *error = "cannot read the script " + shown;
+    auto fail = [&](std::string why) {
+        *error = std::move(why);
+        close(fd);
         return false;
+    };
+    if (fstat(fd, &st) != 0) return fail("cannot read the script " + shown + ": " + std::strerror(errno));
+    if (std::string why = notRegularBecause(st, shown); !why.empty()) return fail(why);
+    std::string out(kMaxScriptBytes + 1, '\0');
+    size_t got = 0;
+    while (got < out.size()) {
+        ssize_t n = read(fd, &out[got], out.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fail("cannot read the script " + shown + ": " + std::strerror(errno));
+        if (n == 0) break;
+        got += size_t(n);
     }
-    out.resize(size_t(in.gcount()));
+    close(fd);
+    out.resize(got);
     if (out.size() > kMaxScriptBytes) {
         *error = "the script " + shown + " is longer than " + std::to_string(kMaxScriptBytes >> 20) + " MiB";
         return false;

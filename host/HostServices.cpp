@@ -7,6 +7,7 @@
 
 #include "engine/HostBridge.h"
 #include "host/HostState.h"
+#include "host/ShownValue.h"
 #include "host/ViewController.h"
 #include "platform/ns/MainQueue.h"
 #include "platform/ui/UIApplication.h"
@@ -19,24 +20,8 @@ namespace {
 // never makes them.
 constexpr size_t kMaxURLLength = 8192;
 
-// Control characters shown as \xNN: a refused URL (or a share text) must
-// not break the one-line-per-event output or forge a line of its own.
-std::string printable(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7f) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\x%02x", c);
-            out += esc;
-        } else {
-            out += char(c);
-        }
-    }
-    return out;
-}
-
 void printLine(const char* what, const std::string& text) {
-    std::printf("%s: %s\n", what, printable(text).c_str());
+    std::printf("%s: %s\n", what, shownWhole(text).c_str());
     std::fflush(stdout);
 }
 
@@ -64,7 +49,7 @@ void share(ShareService service, const char* text) {
 }  // namespace
 
 void HostServices::refusedURL(const std::string& url) {
-    std::fprintf(stderr, "mekko: refused to open a URL that is not http or https: %s\n", printable(url).c_str());
+    std::fprintf(stderr, "mekko: refused to open a URL that is not http or https: %s\n", shownWhole(url).c_str());
 }
 
 void PrintingServices::presentShareSheet(ShareService service, const std::string& text, std::function<void()> dismissed) {

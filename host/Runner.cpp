@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "host/HostState.h"
+#include "host/ShownValue.h"
 #include "host/ViewController.h"
 #include "platform/StartupTimeline.h"
 #include "platform/ns/MainQueue.h"
@@ -108,8 +109,9 @@ private:
     std::string tap(std::vector<ScriptEvent>* out) {
         std::string why = check(2, 3, " takes X Y [HOLD_MS]");
         if (!why.empty()) return why;
+        // Told before it is made whole, as the time is: -0.5 is negative.
+        if (w_.size() > 4 && n_[4] < 0) return "the hold time is negative";
         int64_t hold = w_.size() > 4 ? int64_t(n_[4]) : 80;
-        if (hold < 0) return "the hold time is negative";
         out->push_back(ScriptEvent{at_, ScriptEvent::Down, n_[2], n_[3]});
         out->push_back(ScriptEvent{at_ + hold, ScriptEvent::Up, n_[2], n_[3]});
         return "";
@@ -127,7 +129,7 @@ private:
         if (!why.empty()) return why;
         int64_t ms = w_.size() > 6 ? int64_t(n_[6]) : 300;
         int64_t steps = w_.size() > 7 ? int64_t(n_[7]) : 10;
-        if (ms < 0 || steps < 1 || steps > 1000) return "bad duration or step count";
+        if ((w_.size() > 6 && n_[6] < 0) || steps < 1 || steps > 1000) return "bad duration or step count";
         out->push_back(ScriptEvent{at_, ScriptEvent::Down, n_[2], n_[3]});
         for (int64_t i = 1; i <= steps; ++i) {
             double f = double(i) / double(steps);
@@ -188,55 +190,39 @@ bool parseScriptNumber(const std::string& word, double* out) {
     if (i != n) return false;
     errno = 0;
     double v = std::strtod(word.c_str(), nullptr);
-    if (errno != 0 || !(v == v) || v > 1e12 || v < -1e12) return false;
+    // ERANGE is also an underflow, whose 0 or tiny result is the number
+    // meant; an overflow's infinity is beyond the bound.
+    if ((errno != 0 && errno != ERANGE) || !(v == v) || v > 1e12 || v < -1e12) return false;
     *out = v;
     return true;
 }
 
-std::string shownValue(const std::string& text, size_t maxBytes) {
-    std::string out;
-    size_t i = 0;
-    for (; i < text.size() && out.size() < maxBytes; ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7f) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\x%02x", c);
-            out += esc;
-        } else {
-            out += char(c);
-        }
-    }
-    if (i == text.size()) return out;
-    // Not inside a character: back off to the start of one.
-    while (!out.empty() && (static_cast<unsigned char>(out.back()) & 0xc0) == 0x80) out.pop_back();
-    if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xc0) out.pop_back();
-    return out + "...";
-}
-
 bool parseScript(const std::string& text, std::vector<ScriptEvent>* events, std::string* error) {
-    std::string normalised = text;
-    for (char& c : normalised) {
-        if (c == ';') c = '\n';
-    }
-    std::istringstream lines(normalised);
-    std::string line;
+    std::istringstream lines(text);
+    std::string line, event;
     int lineNo = 0;
     std::vector<ScriptEvent> out;
     while (std::getline(lines, line)) {
         ++lineNo;
-        size_t hash = line.find('#');
-        if (hash != std::string::npos) line.resize(hash);
-        std::istringstream words(line);
-        std::vector<std::string> w;
-        for (std::string s; words >> s;) w.push_back(s);
-        if (w.empty()) continue;
-        std::string why = LineReader(w).read(&out);
-        if (why.empty() && out.size() > kMaxScriptEvents) {
-            why = "the script holds more than " + std::to_string(kMaxScriptEvents) + " events";
-        }
-        if (!why.empty()) {
-            if (error) *error = "script event " + std::to_string(lineNo) + " (\"" + shownValue(line, 60) + "\"): " + why;
-            return false;
+        // A comment ends at the next ';', where the next event starts.
+        std::istringstream events(line);
+        while (std::getline(events, event, ';')) {
+            size_t hash = event.find('#');
+            if (hash != std::string::npos) event.resize(hash);
+            std::istringstream words(event);
+            std::vector<std::string> w;
+            for (std::string s; words >> s;) w.push_back(s);
+            if (w.empty()) continue;
+            std::string why = LineReader(w).read(&out);
+            if (why.empty() && out.size() > kMaxScriptEvents) {
+                why = "the script holds more than " + std::to_string(kMaxScriptEvents) + " events";
+            }
+            if (!why.empty()) {
+                if (error) {
+                    *error = "script line " + std::to_string(lineNo) + " (\"" + shownValue(event, 60) + "\"): " + why;
+                }
+                return false;
+            }
         }
     }
     if (events) *events = std::move(out);

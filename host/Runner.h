@@ -49,11 +49,8 @@ constexpr size_t kMaxScriptEvents = 100000;
 // (also for a line that takes the script past kMaxScriptEvents).
 bool parseScript(const std::string& text, std::vector<ScriptEvent>* events, std::string* error);
 // A plain decimal number ([+-] digits [. digits] [e [+-] digits]) of at
-// most 1e12 either way.
+// most 1e12 either way; one too small to hold reads as 0 (or the nearest).
 bool parseScriptNumber(const std::string& word, double* out);
-// A value as a message shows it: control characters escaped, cut to about
-// maxBytes (on a character's boundary) with "..." when longer.
-std::string shownValue(const std::string& text, size_t maxBytes = 60);
 
 struct RunSettings {
     int64_t seed = -1;  // 0 or more: a repeatable run

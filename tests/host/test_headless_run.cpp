@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,7 @@
 #include "platform/ns/MainQueue.h"
 #include "tests/support/loaded_objects.h"
 #include "tests/support/png_read.h"
+#include "tests/support/program_run.h"
 
 using namespace KelpaEngine;
 using namespace testsupport;
@@ -486,6 +488,7 @@ TEST_F(HeadlessRun, ScriptsThatAreNoFileOrTooLongAreRefusedAndAnUnwritableDataFo
         {dir, dir + "/docs", 2, "is a folder"},
         {big, dir + "/docs", 2, "longer than"},
         {dir + "/none.txt", dir + "/docs", 2, "cannot read the script"},
+        {"/dev/null", dir + "/docs", 2, "/dev/null is a device, not a regular file"},
         // The game still runs (and reads what is there), but is told.
         {"", "/proc", 0, "cannot be written"},
     };
@@ -503,6 +506,24 @@ TEST_F(HeadlessRun, ScriptsThatAreNoFileOrTooLongAreRefusedAndAnUnwritableDataFo
         EXPECT_EQ(rc, c.rc) << c.script << " " << c.documents << "\n" << err;
         EXPECT_NE(err.find(c.says), std::string::npos) << c.script << " " << c.documents << "\n" << err;
     }
+}
+
+// A named pipe with no writer would block the open for good: it is
+// refused before it is opened. The game binary runs it, so that a hang is
+// bounded and seen as one.
+TEST_F(HeadlessRun, AScriptThatIsANamedPipeIsRefusedAtOnce) {
+    const std::string fifo = dir + "/script.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+    const std::string log = dir + "/log.txt";
+    const int rc = runProgram(dir, {KELPA_BINARY_DIR "/host/mekko", "--headless", "--documents", dir + "/docs",
+                                    "--frames", "1", "--script", fifo},
+                              60, log);
+    std::ifstream in(log);
+    std::stringstream said;
+    said << in.rdbuf();
+    EXPECT_EQ(rc, 2) << said.str();  // -1: still waiting on the pipe after a minute
+    EXPECT_NE(said.str().find("mekko: the script " + fifo + " is a named pipe, not a regular file"), std::string::npos)
+        << said.str();
 }
 
 guint nextSourceId() {

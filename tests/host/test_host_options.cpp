@@ -120,7 +120,7 @@ TEST(HostScript, RefusesBadEventsNamingThem) {
         std::vector<ScriptEvent> ev;
         std::string e;
         EXPECT_FALSE(parseScript(bad, &ev, &e)) << bad;
-        EXPECT_NE(e.find("script event 1"), std::string::npos) << bad << ": " << e;
+        EXPECT_NE(e.find("script line 1 "), std::string::npos) << bad << ": " << e;
     }
 }
 
@@ -137,7 +137,7 @@ TEST(HostScript, HoldsAtMostAHundredThousandEventsAndNamesTheLineBeyond) {
     for (const char* more : {"30 resign", "30 drag 0 0 1 1"}) {
         ev.clear();
         EXPECT_FALSE(parseScript(text + more, &ev, &e)) << more;
-        EXPECT_NE(e.find("script event 501"), std::string::npos) << e;
+        EXPECT_NE(e.find("script line 501 "), std::string::npos) << e;
         EXPECT_NE(e.find("100000 events"), std::string::npos) << e;
         EXPECT_TRUE(ev.empty());
     }
@@ -181,6 +181,46 @@ TEST(HostScript, NumbersArePlainDecimals) {
     EXPECT_DOUBLE_EQ(ev[0].y, 0.5);
     EXPECT_EQ(ev[1].atMs, 110);
     EXPECT_EQ(ev[2].atMs, 20);
+}
+
+// A number too small to hold is 0 (or the nearest it can be), not "not a
+// number"; a negative hold or drag time is refused as a negative time is;
+// the message names the line the event is on.
+TEST(HostScript, TimesHoldsAndNumbersAreReadAlikeAndTheLineIsNamed) {
+    const struct {
+        const char* script;
+        const char* error;  // "" when it reads
+        int64_t lastAt;     // then the last event's time
+    } cases[] = {
+        {"1e-400 resign", "", 0},
+        {"-1e-400 resign", "", 0},
+        {"4.9e-324 resign", "", 0},
+        {"10 tap 1e-400 -1e-999 1e-400", "", 10},
+        {"10 tap 1 2 1e-310", "", 10},
+        {"1e400 resign", "script line 1 (\"1e400 resign\"): the time \"1e400\" is not a number", 0},
+        {"10 tap 1 2 -1e400", "script line 1 (\"10 tap 1 2 -1e400\"): \"-1e400\" is not a number", 0},
+        {"-5 resign", "script line 1 (\"-5 resign\"): the time is negative", 0},
+        {"-0.5 resign", "script line 1 (\"-0.5 resign\"): the time is negative", 0},
+        {"10 tap 1 2 -3", "script line 1 (\"10 tap 1 2 -3\"): the hold time is negative", 0},
+        {"10 tap 1 2 -0.5", "script line 1 (\"10 tap 1 2 -0.5\"): the hold time is negative", 0},
+        {"10 drag 0 0 1 1 -0.5", "script line 1 (\"10 drag 0 0 1 1 -0.5\"): bad duration or step count", 0},
+        {"# warm up\n\n10 resign\n20 tap 1 2 -1",
+         "script line 4 (\"20 tap 1 2 -1\"): the hold time is negative", 0},
+        // Events after ';' are on the same line.
+        {"10 resign; 20 active\n30 foreground; 40 tap x 1",
+         "script line 2 (\" 40 tap x 1\"): \"x\" is not a number", 0},
+        {"10 resign # not yet; 20 active", "", 20},
+    };
+    for (const auto& c : cases) {
+        std::vector<ScriptEvent> ev;
+        std::string e;
+        const bool read = parseScript(c.script, &ev, &e);
+        EXPECT_EQ(read, !*c.error) << c.script;
+        EXPECT_EQ(e, c.error) << c.script;
+        if (read && !ev.empty()) {
+            EXPECT_EQ(ev.back().atMs, c.lastAt) << c.script;
+        }
+    }
 }
 
 TEST(HostOptionsTest, RefusesNumbersWithSpacesOrInHex) {
