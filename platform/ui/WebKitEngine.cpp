@@ -7,6 +7,7 @@
 #include <webkit2/webkit2.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -204,20 +205,36 @@ private:
     // page's next two renderings answers with no new drawing since it was
     // asked, and the picture has been drawn since the page came. A page
     // that keeps drawing (an animation) ends after kMaxProbes answers; one
-    // that never gets there, after kShownWaitMs all the same.
+    // that never gets there, after kShownWaitMs all the same if it has been
+    // drawn. One not drawn by then (a machine too busy to draw it) goes on
+    // waiting for its first drawing, up to kFirstDrawingWaitMs, and fails
+    // if it never comes: a finish is never told over a picture that is not
+    // the page's.
     struct ShownWait {
         std::weak_ptr<bool> alive;
         WebKitEngine* self;
         unsigned serial;
     };
     static constexpr guint kShownWaitMs = 3000;
+    static constexpr guint kFirstDrawingWaitMs = 60000;
     static constexpr int kMaxProbes = 4;
+
+    // KELPA_WEB_GIVE_UP_MS shortens the give-up wait, for tests that play a
+    // machine too busy to draw a page within it.
+    static guint shownWaitMs() {
+        const char* ms = std::getenv("KELPA_WEB_GIVE_UP_MS");
+        if (!ms || !*ms) return kShownWaitMs;
+        char* end = nullptr;
+        unsigned long v = std::strtoul(ms, &end, 10);
+        return *end || v > kShownWaitMs ? kShownWaitMs : guint(v);
+    }
 
     void endOnceShown() {
         cancelShownWait();
         probes_ = 0;
+        waitedLong_ = false;
         probe();
-        shownTimer_ = g_timeout_add(kShownWaitMs, onShownTimeout, this);
+        shownTimer_ = g_timeout_add(shownWaitMs(), onShownTimeout, this);
     }
 
     void probe() {
@@ -270,6 +287,16 @@ private:
     static gboolean onShownTimeout(gpointer data) {
         auto* self = static_cast<WebKitEngine*>(data);
         self->shownTimer_ = 0;
+        if (!self->drawnSinceCommit_) {
+            if (!self->waitedLong_) {
+                self->waitedLong_ = true;
+                self->waitingForDrawing_ = true;  // the first drawing asks the script again
+                self->shownTimer_ = g_timeout_add(kFirstDrawingWaitMs, onShownTimeout, self);
+                return G_SOURCE_REMOVE;
+            }
+            self->failed_ = true;
+            self->error_ = "the page was never drawn";
+        }
         self->end();
         return G_SOURCE_REMOVE;
     }
@@ -350,6 +377,7 @@ private:
     unsigned shownSerial_ = 0;
     guint shownTimer_ = 0;
     int probes_ = 0;                  // scripts asked since the load finished
+    bool waitedLong_ = false;         // the give-up wait passed before any drawing
     bool waitingForDrawing_ = false;  // a script answered before any drawing
     bool drawnSinceCommit_ = false;   // the picture has been drawn since the page came
     bool drawnSinceProbe_ = false;    // ... and since the last script was asked
