@@ -7,6 +7,7 @@
 #include <webkit2/webkit2.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -66,6 +67,7 @@ public:
     ~WebKitEngine() override {
         *alive_ = false;
         if (shownTimer_) g_source_remove(shownTimer_);
+        dropSnapshot();
         g_signal_handlers_disconnect_by_data(view_, this);
         g_signal_handlers_disconnect_by_data(window_, this);
         webkit_web_view_stop_loading(view_);
@@ -89,7 +91,8 @@ public:
     }
 
     void paint(cairo_t* cr) override {
-        cairo_surface_t* picture = gtk_offscreen_window_get_surface(GTK_OFFSCREEN_WINDOW(window_));
+        cairo_surface_t* picture =
+            snapshot_ ? snapshot_ : gtk_offscreen_window_get_surface(GTK_OFFSCREEN_WINDOW(window_));
         if (!picture) return;
         cairo_save(cr);
         cairo_scale(cr, 1 / scale_, 1 / scale_);
@@ -205,19 +208,43 @@ private:
     // asked, and the picture has been drawn since the page came. A page
     // that keeps drawing (an animation) ends after kMaxProbes answers; one
     // that never gets there, after kShownWaitMs all the same.
+    // On a starved machine the window's picture may lag behind the page
+    // even so, so the page is also asked for a picture of itself, taken
+    // beside the script and shown until the window draws again after the
+    // finish; the finish waits for it (on a quiet machine it comes before
+    // the script answers). A page with neither that picture nor a drawing
+    // by kShownWaitMs is waited for up to kFirstDrawingWaitMs more, and
+    // fails if neither comes: a finish is never told over a picture that is
+    // not the page's.
     struct ShownWait {
         std::weak_ptr<bool> alive;
         WebKitEngine* self;
         unsigned serial;
     };
     static constexpr guint kShownWaitMs = 3000;
+    static constexpr guint kFirstDrawingWaitMs = 60000;
     static constexpr int kMaxProbes = 4;
+
+    // KELPA_WEB_GIVE_UP_MS shortens the give-up wait, for tests that play a
+    // machine too busy to draw a page within it.
+    static guint shownWaitMs() {
+        const char* ms = std::getenv("KELPA_WEB_GIVE_UP_MS");
+        if (!ms || !*ms) return kShownWaitMs;
+        char* end = nullptr;
+        unsigned long v = std::strtoul(ms, &end, 10);
+        return *end || v > kShownWaitMs ? kShownWaitMs : guint(v);
+    }
 
     void endOnceShown() {
         cancelShownWait();
+        settling_ = true;
+        settled_ = false;
+        pictured_ = false;
         probes_ = 0;
+        waitedLong_ = false;
         probe();
-        shownTimer_ = g_timeout_add(kShownWaitMs, onShownTimeout, this);
+        takeSnapshot();
+        shownTimer_ = g_timeout_add(shownWaitMs(), onShownTimeout, this);
     }
 
     void probe() {
@@ -253,7 +280,47 @@ private:
             probe();
             return;
         }
-        end();
+        settled_ = true;
+        if (!snapshotPending_) end();
+    }
+
+    static void onSnapshot(GObject* view, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<ShownWait> wait(static_cast<ShownWait*>(data));
+        GError* error = nullptr;
+        cairo_surface_t* picture = webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(view), result, &error);
+        if (error) g_error_free(error);
+        if (wait->alive.expired() || wait->serial != wait->self->shownSerial_ || !wait->self->settling_) {
+            if (picture) cairo_surface_destroy(picture);
+            return;
+        }
+        WebKitEngine* self = wait->self;
+        self->snapshotPending_ = false;
+        if (picture) {
+            self->dropSnapshot();
+            self->snapshot_ = picture;
+            self->pictured_ = true;
+            if (self->client_) self->client_->engineNeedsDisplay();
+        }
+        if (self->drawnSinceSnapshot_) {
+            // The page drew again while it was pictured: picture it anew.
+            self->takeSnapshot();
+            return;
+        }
+        // Without a picture of its own (it could not be taken) the page
+        // ends on its drawing, as the script finds it.
+        if (self->settled_ && (self->pictured_ || self->drawnSinceCommit_)) self->end();
+    }
+
+    void takeSnapshot() {
+        snapshotPending_ = true;
+        drawnSinceSnapshot_ = false;
+        webkit_web_view_get_snapshot(view_, WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_TRANSPARENT_BACKGROUND,
+                                     nullptr, onSnapshot, new ShownWait{alive_, this, shownSerial_});
+    }
+
+    void dropSnapshot() {
+        if (snapshot_) cairo_surface_destroy(snapshot_);
+        snapshot_ = nullptr;
     }
 
     static gboolean onDrawnIdle(gpointer data) {
@@ -270,12 +337,29 @@ private:
     static gboolean onShownTimeout(gpointer data) {
         auto* self = static_cast<WebKitEngine*>(data);
         self->shownTimer_ = 0;
-        self->end();
+        if (self->pictured_ || (!self->snapshotPending_ && self->drawnSinceCommit_)) {
+            self->end();
+        } else if (!self->waitedLong_) {
+            // A machine too busy to draw the page yet: its picture or the
+            // first drawing ends the wait.
+            self->waitedLong_ = true;
+            self->settled_ = true;
+            self->waitingForDrawing_ = !self->drawnSinceCommit_;  // the first drawing asks the script again
+            self->shownTimer_ = g_timeout_add(kFirstDrawingWaitMs, onShownTimeout, self);
+        } else if (self->drawnSinceCommit_) {
+            self->end();
+        } else {
+            self->failed_ = true;
+            self->error_ = "the page was never drawn";
+            self->end();
+        }
         return G_SOURCE_REMOVE;
     }
 
     void cancelShownWait() {
         ++shownSerial_;
+        settling_ = false;
+        snapshotPending_ = false;
         waitingForDrawing_ = false;
         if (shownTimer_) g_source_remove(shownTimer_);
         shownTimer_ = 0;
@@ -314,6 +398,14 @@ private:
         auto* self = static_cast<WebKitEngine*>(data);
         self->drawnSinceCommit_ = true;
         self->drawnSinceProbe_ = true;
+        // The window shows the page from now on, or a later one.
+        if (!self->settling_) {
+            self->dropSnapshot();
+        } else if (self->snapshotPending_) {
+            self->drawnSinceSnapshot_ = true;
+        } else {
+            self->takeSnapshot();  // the page's own picture follows its drawing
+        }
         if (self->waitingForDrawing_) {
             // After the drawing has been handed out.
             g_idle_add_full(G_PRIORITY_HIGH_IDLE, onDrawnIdle, new ShownWait{self->alive_, self, self->shownSerial_},
@@ -350,6 +442,13 @@ private:
     unsigned shownSerial_ = 0;
     guint shownTimer_ = 0;
     int probes_ = 0;                  // scripts asked since the load finished
+    bool waitedLong_ = false;         // the give-up wait passed before the page was pictured
+    bool settling_ = false;           // between the load's end and its finish
+    bool settled_ = false;            // ... and the wait for the drawing is over
+    bool snapshotPending_ = false;    // the page's picture of itself is on its way
+    bool pictured_ = false;           // ... and has come, for this page
+    bool drawnSinceSnapshot_ = false;  // the page drew after its picture was asked
+    cairo_surface_t* snapshot_ = nullptr;  // shown until the window draws after a finish
     bool waitingForDrawing_ = false;  // a script answered before any drawing
     bool drawnSinceCommit_ = false;   // the picture has been drawn since the page came
     bool drawnSinceProbe_ = false;    // ... and since the last script was asked
