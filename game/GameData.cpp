@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "engine/AssetReport.h"
 #include "engine/Resource.h"
 #include "engine/SaveData.h"
 #include "engine/ios/ResourceImp.h"
@@ -295,9 +296,19 @@ Row* loadTable(Application* app, const char* fileName, int32_t* count, Parse par
     *count = 0;
     Row* rows = new (std::nothrow) Row[kTableCapacity]();
     if (!rows) return nullptr;
-    RefPtr<Resource> file = iOS::ResourceImp::load(app, fileName);
-    if (file) {
-        *count = parse(reinterpret_cast<const char*>(file->getData()), file->getSize(), rows, kTableCapacity);
+    std::string why;
+    RefPtr<Resource> file = iOS::ResourceImp::load(app, fileName, &why);
+    if (!file) {
+        reportBrokenAsset(fileName, why.c_str());
+        return rows;
+    }
+    *count = parse(reinterpret_cast<const char*>(file->getData()), file->getSize(), rows, kTableCapacity);
+    // Every level and bonus time has a row of its own.
+    if (*count < kBonusRow + 1) {
+        char reason[96];
+        std::snprintf(reason, sizeof reason, "%d complete rows, %d needed (levels 0 to %d and bonus time)",
+                      int(*count), int(kBonusRow + 1), int(kTopLevel));
+        reportBrokenAsset(fileName, reason);
     }
     return rows;
 }

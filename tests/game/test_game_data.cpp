@@ -23,6 +23,8 @@
 #include "engine/Audio.h"
 #include "game/GameData.h"
 #include "tests/game/game_fixture.h"
+#include "tests/game/scene_probe.h"
+#include "tests/support/stderr_capture.h"
 
 using namespace mekko;
 
@@ -94,6 +96,31 @@ TEST(SpawnTable, TheGamesOwnTablesHaveRowsForEveryLevelAndBonusTime) {
     }
     ASSERT_NE(nullptr, world.data->coinTable);
     EXPECT_GT(world.data->coinTable[kBonusRow].steadyRate, 0);
+}
+
+// A table that is missing, or too short for every level and bonus time, is
+// said like any other broken asset.
+TEST(SpawnTable, AMissingOrShortTableIsReportedAsABrokenAsset) {
+    gametest::GameWorld world;
+    std::string rows16;
+    for (int r = 0; r < kBonusRow; ++r) rows16 += "1,0,0,1.0,2.0,0\n";
+    gametest::AssetOverlay assets({"coin.txt"}, {{"dollar.txt", rows16 + "END"}, {"dumbbell.txt", ""}});
+    testsupport::StderrCapture capture;
+    world.start();
+    const std::vector<std::string> lines = capture.lines();
+    const struct {
+        const char* name;
+        const char* why;
+    } cases[] = {{"coin.txt", "not found"},
+                 {"dollar.txt", "16 complete rows, 17 needed"},
+                 {"dumbbell.txt", "0 complete rows"}};
+    for (const auto& c : cases) {
+        const std::vector<std::string> said = testsupport::brokenAssetLines(lines, c.name);
+        ASSERT_EQ(1u, said.size()) << c.name;
+        EXPECT_NE(said[0].find(c.why), std::string::npos) << said[0];
+    }
+    EXPECT_EQ(0, world.data->coinRows);
+    EXPECT_EQ(kBonusRow, world.data->dollarRows);
 }
 
 // The save file as bytes.
