@@ -1,7 +1,9 @@
 #include "game/CopyrightScene.h"
 
 #include <cstdint>
+#include <string>
 
+#include "engine/AssetReport.h"
 #include "engine/FontShadow.h"
 #include "engine/Resource.h"
 #include "engine/Sprite2D.h"
@@ -16,6 +18,8 @@ namespace mekko {
 using namespace KelpaEngine;
 
 namespace {
+
+constexpr char kCopyrightFile[] = "copyright.txt";
 
 int32_t clampToInt32(int64_t v) {
     if (v > INT32_MAX) return INT32_MAX;
@@ -84,10 +88,18 @@ int32_t GameScene_Copyright::init(Application* app) {
     back_ = Button::create(graphics_.get(), offset_ + 25, 70, "btn_back_off.png", "btn_back_on.png",
                            Sprite2D::kMiddle);
 
-    // A missing or unreadable notice file leaves an empty viewer.
+    // A missing or unreadable notice file leaves an empty viewer, said like any broken asset.
     freeLines(&lines_);
-    if (RefPtr<Resource> text = iOS::ResourceImp::load(app, "copyright.txt")) {
-        if (splitLines(&lines_, reinterpret_cast<const char*>(text->getData())) < 0) freeLines(&lines_);
+    std::string why;
+    if (RefPtr<Resource> text = iOS::ResourceImp::load(app, kCopyrightFile, &why)) {
+        if (text->getSize() == 0) {
+            reportBrokenAsset(kCopyrightFile, "empty file");
+        } else if (splitLines(&lines_, reinterpret_cast<const char*>(text->getData())) < 0) {
+            freeLines(&lines_);
+            reportBrokenAsset(kCopyrightFile, "out of memory for its lines");
+        }
+    } else {
+        reportBrokenAsset(kCopyrightFile, why.c_str());
     }
     lineImages_ = RefArray<RefPtr<Image>>::make(size_t(lines_.count));
     if (!lineImages_ && lines_.count > 0) freeLines(&lines_);

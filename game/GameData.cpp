@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
+#include "engine/AssetReport.h"
 #include "engine/Resource.h"
 #include "engine/SaveData.h"
 #include "engine/ios/ResourceImp.h"
@@ -85,14 +87,38 @@ int32_t saveFailed(GameData* data, const char* why) {
     return 0;
 }
 
+// A save will not go through: said now, once for the run.
+void reportUnwritable(GameData* data, const iOS::SaveDataImp::WriteCheck& check, bool fileThere) {
+    char line[256];
+    if (check.fileError != 0) {
+        std::snprintf(line, sizeof line,
+                      "%s cannot be written (%s): it is left as it is and this run's results are not saved",
+                      kSaveFileName, std::strerror(check.fileError));
+    } else if (check.folderError != 0) {
+        std::snprintf(line, sizeof line, "the folder of %s cannot be written (%s): this run's results are not saved%s",
+                      kSaveFileName, std::strerror(check.folderError),
+                      fileThere ? " and the file is left as it is" : "");
+    } else {
+        return;
+    }
+    reportSave(line);
+    data->saveFailureReported = 1;
+}
+
 }  // namespace
 
 int32_t loadGameData(GameData* data, Application* app) {
     if (!data) return 0;
     data->audio = app ? app->getAudio() : RefPtr<Audio>();
     std::memset(data->words, 0, sizeof data->words);
-    RefPtr<SaveData> file = iOS::SaveDataImp::open(app, kSaveFileName, kSaveFileBytes);
+    // Read only: a file the user made read-only still loads.
+    iOS::SaveDataImp::WriteCheck check;
+    RefPtr<SaveData> file = iOS::SaveDataImp::openToRead(app, kSaveFileName, kSaveFileBytes, &check);
     if (!file) {
+        if (errno == ENOENT) {  // no save yet
+            reportUnwritable(data, check, false);
+            return 0;
+        }
         char line[256];
         std::snprintf(line, sizeof line, "%s cannot be read (%s): the game starts from an empty record",
                       kSaveFileName, std::strerror(errno));
@@ -103,9 +129,15 @@ int32_t loadGameData(GameData* data, Application* app) {
     uint8_t bytes[kSaveFileBytes] = {};
     file->seek(0, 0);
     const int32_t n = file->read(bytes, kSaveFileBytes);
-    if (n == 0) return 0;  // a new save file, still empty
+    if (n == 0) {  // a new save file, still empty
+        reportUnwritable(data, check, true);
+        return 0;
+    }
     const int32_t wrongMagic = readWords(data, bytes);
-    if (wrongMagic < 0) return 1;
+    if (wrongMagic < 0) {
+        reportUnwritable(data, check, true);
+        return 1;
+    }
     std::memset(data->words, 0, sizeof data->words);
     char why[96];
     if (n < kSaveFileBytes) {
@@ -114,24 +146,34 @@ int32_t loadGameData(GameData* data, Application* app) {
         std::snprintf(why, sizeof why, "a wrong magic word at byte %d", int(wrongMagic));
     }
     char line[256];
-    std::snprintf(line, sizeof line, "%s is damaged (%s): the game starts from an empty record and keeps it as %s",
-                  kSaveFileName, why, kBrokenSaveFileName);
+    std::snprintf(line, sizeof line, "%s is damaged (%s): the game starts from an empty record and keeps it aside",
+                  kSaveFileName, why);
     reportSave(line);
-    data->keepDamagedSave = 1;
+    // Nothing is saved over a file that cannot be written, so it stays where it is.
+    data->keepDamagedSave = check.fileError == 0 && check.folderError == 0 ? 1 : 0;
+    reportUnwritable(data, check, true);
     return 0;
 }
 
 int32_t saveGameData(GameData* data, Application* app) {
     if (!data) return 0;
     if (data->keepDamagedSave) {
-        // Nothing is saved over a damaged file that could not be kept.
-        if (iOS::SaveDataImp::keepCopy(app, kSaveFileName, kBrokenSaveFileName) != 0) {
-            char why[160];
-            std::snprintf(why, sizeof why, "the damaged file could not be kept as %s (%s)", kBrokenSaveFileName,
-                          std::strerror(errno));
-            return saveFailed(data, why);
+        // Each damaged file under a name of its own; one that cannot be kept
+        // does not stop the save.
+        std::string keptAs;
+        char line[256];
+        if (iOS::SaveDataImp::keepCopy(app, kSaveFileName, kBrokenSaveFileName, &keptAs) == 0) {
+            if (!keptAs.empty()) {
+                std::snprintf(line, sizeof line, "the damaged %s is kept as %s", kSaveFileName, keptAs.c_str());
+                reportSave(line);
+            }
+            data->keepDamagedSave = 0;
+        } else if (data->keepDamagedSave == 1) {
+            std::snprintf(line, sizeof line, "the damaged %s could not be kept as %s (%s): it is saved over",
+                          kSaveFileName, kBrokenSaveFileName, std::strerror(errno));
+            reportSave(line);
+            data->keepDamagedSave = 2;  // said; tried again at each save until one goes through
         }
-        data->keepDamagedSave = 0;
     }
     // The layout's 172 bytes replace the whole file, whatever it held after them.
     RefPtr<SaveData> file = iOS::SaveDataImp::open(app, kSaveFileName, kSaveFileBytes);
@@ -156,6 +198,7 @@ int32_t saveGameData(GameData* data, Application* app) {
     if (!ok) return saveFailed(data, "the words could not be written");
     // Only a flushed save is in the file; a failed one leaves the old content whole.
     if (file->flush() != 0) return saveFailed(data, std::strerror(errno));
+    data->keepDamagedSave = 0;
     return 1;
 }
 
@@ -253,9 +296,19 @@ Row* loadTable(Application* app, const char* fileName, int32_t* count, Parse par
     *count = 0;
     Row* rows = new (std::nothrow) Row[kTableCapacity]();
     if (!rows) return nullptr;
-    RefPtr<Resource> file = iOS::ResourceImp::load(app, fileName);
-    if (file) {
-        *count = parse(reinterpret_cast<const char*>(file->getData()), file->getSize(), rows, kTableCapacity);
+    std::string why;
+    RefPtr<Resource> file = iOS::ResourceImp::load(app, fileName, &why);
+    if (!file) {
+        reportBrokenAsset(fileName, why.c_str());
+        return rows;
+    }
+    *count = parse(reinterpret_cast<const char*>(file->getData()), file->getSize(), rows, kTableCapacity);
+    // Every level and bonus time has a row of its own.
+    if (*count < kBonusRow + 1) {
+        char reason[96];
+        std::snprintf(reason, sizeof reason, "%d complete rows, %d needed (levels 0 to %d and bonus time)",
+                      int(*count), int(kBonusRow + 1), int(kTopLevel));
+        reportBrokenAsset(fileName, reason);
     }
     return rows;
 }

@@ -97,8 +97,9 @@ public:
     int32_t dumbbellRows = 0;
     uint8_t interrupted = 0;
     // The save file's troubles in this run: the file loaded was damaged (it
-    // is kept aside before the first save over it), and a failed save has
-    // been reported (only the first is).
+    // is kept aside before the first save over it; 2 once a failure to keep
+    // it has been said), and a failed save has been reported (only the first
+    // is; a save that cannot be written is said at the load).
     uint8_t keepDamagedSave = 0;
     uint8_t saveFailureReported = 0;
 };
@@ -114,13 +115,16 @@ void moneyToWords(int64_t dollars, uint32_t* high, uint32_t* low);
 // Fills the words from the first 172 bytes of "mekko.sav" and sets the
 // record's audio reference; 1 when they were read whole and valid, else 0
 // with every word 0 (the switches, once read, stay applied to the
-// application's audio object). A file that is there but damaged or
-// unreadable is said on stderr, and marked to be kept aside.
+// application's audio object). The file is only read, so a read-only one
+// loads. A file that is there but damaged or unreadable is said on stderr,
+// and marked to be kept aside; a file or folder a save cannot write is said
+// once.
 int32_t loadGameData(GameData* data, KelpaEngine::Application* app);
 // Writes the 43 words as the whole of "mekko.sav"; 1 when the new content
 // is in the file, else 0 (the old content then stays whole). A damaged file
-// loaded before is first kept as "mekko.sav.broken" (when that fails,
-// nothing is saved over it); the first failure of a run is said on stderr.
+// loaded before is first kept as "mekko.sav.broken", or "mekko.sav.broken-2"
+// and so on when that name is taken (a copy that cannot be kept is said and
+// the save goes on); the first failure of a run is said on stderr.
 int32_t saveGameData(GameData* data, KelpaEngine::Application* app);
 
 // The table parser over size bytes (the data may hold a NUL anywhere): rows

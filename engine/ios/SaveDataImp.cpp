@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -35,8 +36,19 @@ int openExisting(const char* path) {
     return fd;
 }
 
+// A symbolic link whose target does not exist.
+bool danglingLink(const char* path) {
+    struct stat st;
+    if (::lstat(path, &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+    return ::stat(path, &st) != 0 && errno == ENOENT;
+}
+
 // The descriptor of the save file, creating it only when it does not exist.
-int openOrCreate(const char* path) {
+// A dangling link as the name: the file is created where it leads; when it
+// cannot be (its folder is gone, say), *replaceLink is set and -1 returned,
+// and the save then replaces the link with the file.
+int openOrCreate(const char* path, bool* replaceLink) {
+    *replaceLink = false;
     for (int attempt = 0; attempt < 2; ++attempt) {
         int fd = openExisting(path);
         if (fd >= 0 || errno != ENOENT) return fd;
@@ -47,8 +59,32 @@ int openOrCreate(const char* path) {
             return fd;
         }
         if (errno != EEXIST) return -1;
+        if (danglingLink(path)) {
+            // Without O_EXCL the open follows the link; no O_TRUNC, so a file
+            // that appeared there meanwhile keeps its bytes.
+            fd = ::open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
+            if (fd >= 0) {
+                struct stat st;
+                if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+                    ::close(fd);
+                    errno = EINVAL;
+                    return -1;
+                }
+                if (st.st_size == 0) ::fchmod(fd, 0600);
+                return fd;
+            }
+            if (danglingLink(path)) {
+                *replaceLink = true;
+                return -1;
+            }
+        }
     }
     return -1;
+}
+
+// Why a save could not write into folder, or 0.
+int folderWriteError(const char* folder) {
+    return ::faccessat(AT_FDCWD, folder, W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
 }
 
 // The file's bytes; false (errno set) on a read error. With cut, reading
@@ -235,7 +271,17 @@ RefPtr<SaveData> SaveDataImp::open(Application* app, const char* fileName, int64
 RefPtr<SaveData> SaveDataImp::openHeld(Application* app, const char* fileName, int64_t limit, bool cut) {
     char path[PATH_MAX];
     if (!documentsFile(fileName, path)) return nullptr;
-    int fd = openOrCreate(path);
+    bool replaceLink = false;
+    int fd = openOrCreate(path, &replaceLink);
+    if (replaceLink) {
+        // Nothing to read; the flush renames the new file over the link.
+        auto* obj = new (std::nothrow) SaveDataImp(hostDocumentsPath(), fileName, {}, 0600, app);
+        if (!obj) {
+            errno = ENOMEM;
+            return nullptr;
+        }
+        return adoptRef<SaveDataImp, SaveData>(obj);
+    }
     if (fd < 0) return nullptr;
     std::vector<uint8_t> bytes;
     mode_t mode = 0600;
@@ -263,17 +309,84 @@ RefPtr<SaveData> SaveDataImp::openHeld(Application* app, const char* fileName, i
     return adoptRef<SaveDataImp, SaveData>(obj);
 }
 
-int32_t SaveDataImp::keepCopy(Application*, const char* fileName, const char* copyName) {
-    char path[PATH_MAX], copy[PATH_MAX];
-    if (!documentsFile(fileName, path) || !documentsFile(copyName, copy)) return -1;
+RefPtr<SaveData> SaveDataImp::openToRead(Application* app, const char* fileName, int64_t prefix,
+                                         WriteCheck* check) {
+    WriteCheck unused;
+    if (!check) check = &unused;
+    *check = WriteCheck{};
+    if (prefix < 0) prefix = 0;
+    if (prefix > kMaxBytes) prefix = kMaxBytes;
+    char path[PATH_MAX];
+    if (!documentsFile(fileName, path)) return nullptr;
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        int error = errno;
+        if (error == ENOENT) check->folderError = folderWriteError(hostDocumentsPath().c_str());
+        errno = error;
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return nullptr;
+    }
+    std::vector<uint8_t> bytes;
+    mode_t mode = 0600;
+    bool read = readAll(fd, &bytes, &mode, prefix, true);
+    int readError = errno;
+    ::close(fd);
+    if (!read) {
+        errno = readError;
+        return nullptr;
+    }
+    // A save replaces the file in the folder it really lives in.
+    check->fileError = ::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) == 0 ? 0 : errno;
+    char real[PATH_MAX];
+    if (::realpath(path, real)) {
+        std::string where(real);
+        size_t slash = where.rfind('/');
+        if (slash != std::string::npos) {
+            check->folderError = folderWriteError(slash == 0 ? "/" : where.substr(0, slash).c_str());
+        }
+    }
+    auto* obj = new (std::nothrow) SaveDataImp(std::string(), fileName, std::move(bytes), mode, app, true);
+    if (!obj) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    return adoptRef<SaveDataImp, SaveData>(obj);
+}
+
+int32_t SaveDataImp::keepCopy(Application*, const char* fileName, const char* copyName, std::string* keptAs) {
+    if (keptAs) keptAs->clear();
+    char path[PATH_MAX];
+    if (!documentsFile(fileName, path)) return -1;
+    if (!copyName || !*copyName) {
+        errno = EINVAL;
+        return -1;
+    }
     struct stat st;
     if (::stat(path, &st) != 0) return errno == ENOENT ? 0 : -1;
-    if (::unlink(copy) != 0 && errno != ENOENT) return -1;
-    // A second name for the same file (through a link to its target): the
-    // save then renames new content over the first name only.
-    if (::linkat(AT_FDCWD, path, AT_FDCWD, copy, AT_SYMLINK_FOLLOW) == 0) return 0;
-    // A file system without hard links: the file moves aside instead.
-    return ::rename(path, copy) == 0 ? 0 : -1;
+    for (int n = 1; n <= kMaxCopies; ++n) {
+        std::string name = copyName;
+        if (n > 1) name += "-" + std::to_string(n);
+        char copy[PATH_MAX];
+        if (!documentsFile(name.c_str(), copy)) return -1;
+        // A second name for the same file (through a link to its target):
+        // the save then renames new content over the first name only. Both
+        // calls fail on a name that is taken, whatever it is.
+        int kept = ::linkat(AT_FDCWD, path, AT_FDCWD, copy, AT_SYMLINK_FOLLOW);
+        // A folder, or a file system without hard links: it moves aside.
+        if (kept != 0 && errno != EEXIST) kept = ::renameat2(AT_FDCWD, path, AT_FDCWD, copy, RENAME_NOREPLACE);
+        if (kept == 0) {
+            if (keptAs) *keptAs = name;
+            return 0;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 SaveDataImp::~SaveDataImp() { flush(); }
@@ -381,6 +494,10 @@ bool SaveDataImp::replaceFile(int dir) const {
 
 int32_t SaveDataImp::flush() {
     if (!dirty_) return 0;
+    if (readOnly_) {
+        errno = EBADF;
+        return -1;
+    }
     int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return -1;
     if (!replaceFile(dir)) {

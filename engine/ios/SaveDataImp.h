@@ -30,7 +30,9 @@ public:
     static constexpr int64_t kMaxBytes = int64_t(1) << 20;
 
     // Opens fileName in the Documents folder for update, positioned at 0.
-    // Only a file that does not exist yet is created (empty, mode 0600); any
+    // Only a file that does not exist yet is created (empty, mode 0600); a
+    // dangling link as the name gets the file where it leads, or, when it
+    // cannot be made there, is replaced by the file at the first flush. Any
     // other failure (not a regular file, no read and write permission, more
     // than kMaxBytes, name longer than 254 characters, path too long, no
     // Documents folder set) gives null and leaves whatever is there
@@ -45,10 +47,28 @@ public:
     // open calls leave errno telling why.
     static RefPtr<SaveData> open(Application* app, const char* fileName, int64_t prefix);
 
-    // Keeps the file fileName as copyName beside it (replacing an older
-    // copyName), before it is saved over: 0 on success or when there is no
-    // such file, else -1 with errno set.
-    static int32_t keepCopy(Application* app, const char* fileName, const char* copyName);
+    // Whether a save could write a file, and if not, why: the errno the
+    // file itself or the folder it lives in gives (0 when it would do).
+    struct WriteCheck {
+        int fileError = 0;
+        int folderError = 0;
+    };
+    // Opens an existing fileName only to read its first `prefix` bytes: it
+    // is never created and needs no write permission, so a file the user
+    // made read-only still loads. Null with errno set on failure (ENOENT
+    // when there is no such file). *check (when given) says whether a save
+    // could write it; with no file, whether its folder can be written. The
+    // object's flush fails (EBADF) once anything is written to it.
+    static RefPtr<SaveData> openToRead(Application* app, const char* fileName, int64_t prefix, WriteCheck* check);
+
+    // Keeps the file fileName beside it before it is saved over, under
+    // copyName or, when that is taken, the first of copyName-2 to
+    // copyName-kMaxCopies not taken: no kept copy is ever replaced. 0 on
+    // success (*keptAs then names the copy) or when there is no such file
+    // (*keptAs empty), else -1 with errno set (EEXIST: every name taken).
+    static constexpr int kMaxCopies = 1000;
+    static int32_t keepCopy(Application* app, const char* fileName, const char* copyName,
+                            std::string* keptAs = nullptr);
 
     ~SaveDataImp() override;
     int32_t seek(int32_t offset, uint32_t whence) override;
@@ -69,8 +89,10 @@ private:
     bool replaceFile(int dir) const;
     void removeLeftovers(int dir) const;
 
-    SaveDataImp(std::string folder, std::string name, std::vector<uint8_t> bytes, mode_t mode, Application* app)
-        : folder_(std::move(folder)), name_(std::move(name)), bytes_(std::move(bytes)), mode_(mode), app_(app) {}
+    SaveDataImp(std::string folder, std::string name, std::vector<uint8_t> bytes, mode_t mode, Application* app,
+                bool readOnly = false)
+        : folder_(std::move(folder)), name_(std::move(name)), bytes_(std::move(bytes)), mode_(mode), app_(app),
+          readOnly_(readOnly) {}
 
     std::string folder_;  // the folder the file really lives in (links resolved)
     std::string name_;    // its name there
@@ -79,6 +101,7 @@ private:
     [[maybe_unused]] Application* app_;
     int64_t position_ = 0;
     bool dirty_ = false;
+    bool readOnly_;       // opened only to read: never flushed
 };
 
 }  // namespace KelpaEngine::iOS

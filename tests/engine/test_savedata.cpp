@@ -191,12 +191,11 @@ TEST_F(SaveDataTest, ReadsAndWritesMayFollowEachOtherWithoutASeek) {
 TEST_F(SaveDataTest, RefusesAndLeavesAloneWhatItCannotOpen) {
     ASSERT_EQ(::mkdir(path("dir.sav").c_str(), 0700), 0);
     ASSERT_EQ(::mkfifo(path("pipe.sav").c_str(), 0600), 0);
-    ASSERT_EQ(::symlink("gone/target", path("dangling.sav").c_str()), 0);
     int big = ::open(path("big.sav").c_str(), O_WRONLY | O_CREAT, 0600);
     ASSERT_GE(big, 0);
     ASSERT_EQ(::ftruncate(big, SaveDataImp::kMaxBytes + 1), 0);
     ::close(big);
-    const char* names[] = {"dir.sav", "pipe.sav", "dangling.sav", "big.sav", "", nullptr};
+    const char* names[] = {"dir.sav", "pipe.sav", "big.sav", "", nullptr};
     for (const char* name : names) {
         SCOPED_TRACE(name ? name : "(null)");
         EXPECT_FALSE(SaveDataImp::open(nullptr, name));
@@ -206,7 +205,6 @@ TEST_F(SaveDataTest, RefusesAndLeavesAloneWhatItCannotOpen) {
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     ASSERT_EQ(::stat(path("pipe.sav").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_NE(::lstat(path("gone").c_str(), &st), 0);
     ASSERT_EQ(::stat(path("big.sav").c_str(), &st), 0);
     EXPECT_EQ(st.st_size, SaveDataImp::kMaxBytes + 1);
 }
@@ -543,3 +541,98 @@ TEST_F(SaveDataTest, AFailedFlushIsReportedAndLeavesTheOldFileWhole) {
 }
 
 }  // namespace
+
+// A dangling link as the name: the file is made where the link leads, or,
+// when its folder is gone, replaces the link. Either way the save goes through.
+TEST_F(SaveDataTest, ADanglingLinkDoesNotBlockTheSave) {
+    ASSERT_EQ(::symlink("gone/target", path("gone.sav").c_str()), 0);
+    ASSERT_EQ(::symlink("target.sav", path("leads.sav").c_str()), 0);
+    for (const char* name : {"gone.sav", "leads.sav"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(gameSave(name, 0xC0000), 0);
+    }
+    struct stat st;
+    EXPECT_NE(::lstat(path("gone").c_str(), &st), 0) << "no folder is made for the link";
+    ASSERT_EQ(::lstat(path("gone.sav").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777u, 0600u);
+    EXPECT_EQ(contents("gone.sav"), saveImage(0xC0000));
+    ASSERT_EQ(::lstat(path("leads.sav").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays, its target is made";
+    EXPECT_EQ(contents("target.sav"), saveImage(0xC0000));
+}
+
+// Each kept copy under a name not yet taken, whatever holds the taken ones;
+// none is ever replaced, and the names run out after kMaxCopies.
+TEST_F(SaveDataTest, KeptCopiesNeverReplaceEachOther) {
+    put("mekko.sav", "first");
+    std::string kept;
+    ASSERT_EQ(SaveDataImp::keepCopy(nullptr, "mekko.sav", "mekko.sav.broken", &kept), 0);
+    EXPECT_EQ(kept, "mekko.sav.broken");
+    ASSERT_EQ(::mkdir(path("mekko.sav.broken-2").c_str(), 0700), 0);
+    ASSERT_EQ(::symlink("nowhere", path("mekko.sav.broken-3").c_str()), 0);
+    ASSERT_EQ(::unlink(path("mekko.sav").c_str()), 0);
+    put("mekko.sav", "second");
+    ASSERT_EQ(SaveDataImp::keepCopy(nullptr, "mekko.sav", "mekko.sav.broken", &kept), 0);
+    EXPECT_EQ(kept, "mekko.sav.broken-4");
+    EXPECT_EQ(contents("mekko.sav.broken"), "first");
+    EXPECT_EQ(contents("mekko.sav.broken-4"), "second");
+    struct stat st;
+    ASSERT_EQ(::lstat(path("mekko.sav.broken-3").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+    // A folder as the file moves aside, under a free name too.
+    ASSERT_EQ(::mkdir(path("dir.sav").c_str(), 0700), 0);
+    put("dir.sav.broken", "taken");
+    ASSERT_EQ(SaveDataImp::keepCopy(nullptr, "dir.sav", "dir.sav.broken", &kept), 0);
+    EXPECT_EQ(kept, "dir.sav.broken-2");
+    EXPECT_EQ(contents("dir.sav.broken"), "taken");
+
+    // Every name taken: a bounded failure, nothing replaced.
+    put("full.sav", "new");
+    put("full.sav.broken", "1");
+    for (int n = 2; n <= SaveDataImp::kMaxCopies; ++n) put(("full.sav.broken-" + std::to_string(n)).c_str(), "n");
+    errno = 0;
+    EXPECT_EQ(SaveDataImp::keepCopy(nullptr, "full.sav", "full.sav.broken", &kept), -1);
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(contents("full.sav.broken"), "1");
+    EXPECT_EQ(contents("full.sav"), "new");
+
+    // No file: nothing to keep.
+    EXPECT_EQ(SaveDataImp::keepCopy(nullptr, "none.sav", "none.sav.broken", &kept), 0);
+    EXPECT_EQ(kept, "");
+}
+
+// Reading to load needs no write permission and makes no file; the check
+// says what a save would meet.
+TEST_F(SaveDataTest, OpenToReadLoadsAReadOnlyFileAndSaysItCannotBeWritten) {
+    put("ro.sav", "keep me");
+    ASSERT_EQ(::chmod(path("ro.sav").c_str(), 0400), 0);
+    ASSERT_EQ(::chmod(dir_.c_str(), 0777), 0);  // reachable for another user
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::geteuid() == 0) {
+            if (::chown(path("ro.sav").c_str(), 65534, 65534) != 0) _exit(77);
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(77);
+        }
+        SaveDataImp::WriteCheck check;
+        RefPtr<SaveData> sd = SaveDataImp::openToRead(nullptr, "ro.sav", 4, &check);
+        if (!sd) _exit(10);
+        char got[8] = {};
+        if (sd->read(got, 8) != 4 || std::memcmp(got, "keep", 4) != 0) _exit(11);
+        if (check.fileError != EACCES || check.folderError != 0) _exit(12);
+        if (SaveData::writeU32LE(sd, 1) != 4 || sd->flush() != -1) _exit(13);  // never written back
+        if (SaveDataImp::openToRead(nullptr, "missing.sav", 4, &check) || errno != ENOENT) _exit(14);
+        if (check.fileError != 0 || check.folderError != 0) _exit(15);
+        if (::access(path("missing.sav").c_str(), F_OK) == 0) _exit(16);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "running as root and cannot drop to another user";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the step that failed";
+    ::chmod(path("ro.sav").c_str(), 0600);
+    EXPECT_EQ(contents("ro.sav"), "keep me");
+}

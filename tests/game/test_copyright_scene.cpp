@@ -5,6 +5,7 @@
 // And the staff roll beside it.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "game/GameData.h"
 #include "tests/game/game_fixture.h"
 #include "tests/game/scene_probe.h"
+#include "tests/support/stderr_capture.h"
 
 using namespace mekko;
 using namespace KelpaEngine;
@@ -275,6 +277,32 @@ TEST(CopyrightViewer, AMissingNoticeFileShowsAnEmptyViewer) {
     gametest::tapAt(v.world, kBack);
     ASSERT_TRUE(v.world.step());
     EXPECT_TRUE(dynamic_cast<GameScene_Config*>(v.world.scene.get()));
+}
+
+// A missing or empty notice file is said like any other broken asset (each
+// case in a fresh process: a name is reported once per process), the real
+// one is not.
+TEST(CopyrightViewer, AMissingOrEmptyNoticeFileIsReportedAsABrokenAsset) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const struct {
+        const char* what;
+        bool withFile;
+        const char* said;
+    } cases[] = {{"missing", false, "broken asset \"copyright.txt\": not found"},
+                 {"empty", true, "broken asset \"copyright.txt\": empty file"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EXIT(
+            {
+                Viewer v("", c.withFile);
+                std::exit(v.scene ? 0 : 1);
+            },
+            testing::ExitedWithCode(0), c.said);
+    }
+    testsupport::StderrCapture capture;
+    Viewer v;
+    ASSERT_TRUE(v.scene);
+    EXPECT_TRUE(testsupport::brokenAssetLines(capture.lines(), "copyright.txt").empty());
 }
 
 TEST(CopyrightViewer, LinesAreReleasedWhenLeavingAndWhenTerminatingOnIt) {

@@ -11,15 +11,20 @@
 #include <csignal>
 
 #include <algorithm>
+#include <climits>
 #include <cfloat>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/Audio.h"
 #include "game/GameData.h"
 #include "tests/game/game_fixture.h"
+#include "tests/game/scene_probe.h"
+#include "tests/support/stderr_capture.h"
 
 using namespace mekko;
 
@@ -91,6 +96,31 @@ TEST(SpawnTable, TheGamesOwnTablesHaveRowsForEveryLevelAndBonusTime) {
     }
     ASSERT_NE(nullptr, world.data->coinTable);
     EXPECT_GT(world.data->coinTable[kBonusRow].steadyRate, 0);
+}
+
+// A table that is missing, or too short for every level and bonus time, is
+// said like any other broken asset.
+TEST(SpawnTable, AMissingOrShortTableIsReportedAsABrokenAsset) {
+    gametest::GameWorld world;
+    std::string rows16;
+    for (int r = 0; r < kBonusRow; ++r) rows16 += "1,0,0,1.0,2.0,0\n";
+    gametest::AssetOverlay assets({"coin.txt"}, {{"dollar.txt", rows16 + "END"}, {"dumbbell.txt", ""}});
+    testsupport::StderrCapture capture;
+    world.start();
+    const std::vector<std::string> lines = capture.lines();
+    const struct {
+        const char* name;
+        const char* why;
+    } cases[] = {{"coin.txt", "not found"},
+                 {"dollar.txt", "16 complete rows, 17 needed"},
+                 {"dumbbell.txt", "0 complete rows"}};
+    for (const auto& c : cases) {
+        const std::vector<std::string> said = testsupport::brokenAssetLines(lines, c.name);
+        ASSERT_EQ(1u, said.size()) << c.name;
+        EXPECT_NE(said[0].find(c.why), std::string::npos) << said[0];
+    }
+    EXPECT_EQ(0, world.data->coinRows);
+    EXPECT_EQ(kBonusRow, world.data->dollarRows);
 }
 
 // The save file as bytes.
@@ -473,4 +503,186 @@ TEST(SaveFileTroubles, OnlyTheFirstFailedSaveOfARunIsSaid) {
     if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no file size limit here";
     EXPECT_EQ(3, WEXITSTATUS(status));
     EXPECT_EQ("mekko: mekko.sav could not be saved: File too large\n", gameLines(said));
+}
+
+// --- however the save folder looks, a round's result is saved when the
+// folder can be written, and no file already there is lost ---
+
+namespace {
+
+struct FolderRun {
+    int load = -1;  // loadGameData's result
+    int save = -1;  // the first saveGameData's result
+    bool skipped = false;
+    uint32_t loadedLastHigh = 0;
+    std::string said;  // the game's lines on stderr
+};
+
+// Loads, plays a round (its result in word 33) and saves twice, in a child
+// that runs as another user when we are root, so that permission bits bite.
+FolderRun runInFolder(gametest::GameWorld& world) {
+    FolderRun run;
+    int out[2];
+    if (::pipe(out) != 0) return run;
+    pid_t pid = ::fork();
+    if (pid < 0) return run;
+    if (pid == 0) {
+        ::close(out[0]);
+        ::alarm(30);  // bounded, should anything hang
+        if (::geteuid() == 0) {
+            const std::string folder = world.docs.path;
+            if (::lchown(folder.c_str(), 65534, 65534) != 0) _exit(77);
+            for (const auto& e : std::filesystem::directory_iterator(folder)) {
+                if (::lchown(e.path().c_str(), 65534, 65534) != 0) _exit(77);
+            }
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(77);
+        }
+        ::dup2(out[1], 2);
+        GameData d;
+        const int load = loadGameData(&d, world.app.get());
+        const uint32_t last = d.words[kWordLastHigh];
+        d.words[kWordLastLow] = 4242;
+        const int save = saveGameData(&d, world.app.get());
+        d.words[kWordLastLow] = 4243;
+        saveGameData(&d, world.app.get());
+        // The first saved result stands for the round; its load shows in the exit code.
+        const char line[] = "mekko: run done\n";
+        (void)!::write(2, line, sizeof line - 1);
+        _exit(load * 2 + save + (last == 1032 ? 4 : 0));
+    }
+    ::close(out[1]);
+    char buf[512];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) run.said.append(buf, size_t(n));
+    ::close(out[0]);
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return run;
+    const int code = WEXITSTATUS(status);
+    if (code == 77) {
+        run.skipped = true;
+        return run;
+    }
+    run.load = code & 2 ? 1 : 0;
+    run.save = code & 1;
+    run.loadedLastHigh = code & 4 ? 1032 : 0;
+    run.said = gameLines(run.said);
+    const std::string done = "mekko: run done\n";
+    if (run.said.size() >= done.size() && run.said.compare(run.said.size() - done.size(), done.size(), done) == 0) {
+        run.said.resize(run.said.size() - done.size());
+    }
+    return run;
+}
+
+// A symbolic link's target ("" when it is not a link).
+std::string linkTarget(const std::string& path) {
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
+    return n < 0 ? "" : std::string(buf, size_t(n));
+}
+
+}  // namespace
+
+TEST(SaveFolderShapes, TheResultIsSavedWheneverTheFolderCanBeWrittenAndNoFileIsLost) {
+    // A good save from an earlier run, and a damaged one.
+    std::vector<uint8_t> good;
+    {
+        gametest::GameWorld world;
+        fillWords(world.data);
+        ASSERT_EQ(1, saveGameData(world.data, world.app.get()));
+        good = fileBytes(world.docs.file(kSaveFileName));
+    }
+    ASSERT_EQ(size_t(kSaveFileBytes), good.size());
+    std::vector<uint8_t> damaged = good;
+    damaged[14] ^= 0x10;
+    const std::vector<uint8_t> older = {'o', 'l', 'd', 'e', 'r'};
+
+    struct Shape {
+        const char* what;
+        std::function<void(const std::string& folder)> make;
+        int load;                  // loadGameData's result
+        bool saved;                // the round's result is in mekko.sav
+        const char* said;          // the game's lines ("" for none); "*" starts a substring to find
+        std::function<void(const std::string& folder)> check;  // what must still be there
+    };
+    auto put = [](const std::string& path, const std::vector<uint8_t>& bytes, mode_t mode) {
+        writeFile(path, bytes);
+        ::chmod(path.c_str(), mode);
+    };
+    const Shape shapes[] = {
+        {"a read-only good save",
+         [&](const std::string& f) { put(f + "/mekko.sav", good, 0400); }, 1, false,
+         "mekko: mekko.sav cannot be written (Permission denied): it is left as it is and this run's results are "
+         "not saved\n",
+         [&](const std::string& f) {
+             EXPECT_EQ(good, fileBytes(f + "/mekko.sav")) << "left untouched";
+             EXPECT_FALSE(exists(f + "/mekko.sav.broken")) << "nothing kept aside";
+         }},
+        {"a dangling link into a folder that is gone",
+         [&](const std::string& f) { ASSERT_EQ(0, ::symlink("gone/mekko.sav", (f + "/mekko.sav").c_str())); }, 0,
+         true, "",
+         [&](const std::string& f) {
+             EXPECT_EQ("", linkTarget(f + "/mekko.sav")) << "the link is replaced by the file";
+             EXPECT_FALSE(exists(f + "/gone"));
+         }},
+        {"a dangling link to a file not made yet",
+         [&](const std::string& f) { ASSERT_EQ(0, ::symlink("real.sav", (f + "/mekko.sav").c_str())); }, 0, true,
+         "",
+         [&](const std::string& f) {
+             EXPECT_EQ("real.sav", linkTarget(f + "/mekko.sav")) << "saved where the name leads";
+             EXPECT_EQ(size_t(kSaveFileBytes), fileBytes(f + "/real.sav").size());
+         }},
+        {"a folder named mekko.sav.broken beside a damaged save",
+         [&](const std::string& f) {
+             put(f + "/mekko.sav", damaged, 0600);
+             ASSERT_EQ(0, ::mkdir((f + "/mekko.sav.broken").c_str(), 0700));
+             writeFile(f + "/mekko.sav.broken/inside", older);
+         },
+         0, true, "*kept as mekko.sav.broken-2",
+         [&](const std::string& f) {
+             EXPECT_EQ(older, fileBytes(f + "/mekko.sav.broken/inside"));
+             EXPECT_EQ(damaged, fileBytes(f + "/mekko.sav.broken-2"));
+         }},
+        {"older kept copies beside a damaged save",
+         [&](const std::string& f) {
+             put(f + "/mekko.sav", damaged, 0600);
+             put(f + "/mekko.sav.broken", older, 0600);
+             put(f + "/mekko.sav.broken-2", good, 0600);
+         },
+         0, true, "*kept as mekko.sav.broken-3",
+         [&](const std::string& f) {
+             EXPECT_EQ(older, fileBytes(f + "/mekko.sav.broken")) << "an older copy is never replaced";
+             EXPECT_EQ(good, fileBytes(f + "/mekko.sav.broken-2"));
+             EXPECT_EQ(damaged, fileBytes(f + "/mekko.sav.broken-3"));
+         }},
+        {"a folder that cannot be written, with no save yet",
+         [&](const std::string& f) { ASSERT_EQ(0, ::chmod(f.c_str(), 0500)); }, 0, false,
+         "mekko: the folder of mekko.sav cannot be written (Permission denied): this run's results are not saved\n",
+         [&](const std::string& f) { EXPECT_FALSE(exists(f + "/mekko.sav")); }},
+    };
+    for (const Shape& s : shapes) {
+        SCOPED_TRACE(s.what);
+        gametest::GameWorld world;
+        const std::string folder = world.docs.path;
+        s.make(folder);
+        const FolderRun run = runInFolder(world);
+        ::chmod(folder.c_str(), 0700);
+        if (run.skipped) GTEST_SKIP() << "running as root and cannot run the folder's shapes as another user";
+        EXPECT_EQ(s.load, run.load);
+        EXPECT_EQ(s.saved ? 1 : 0, run.save);
+        if (s.load == 1) {
+            EXPECT_EQ(1032u, run.loadedLastHigh) << "the saved words are loaded";
+        }
+        if (s.said[0] == '*') {
+            EXPECT_NE(run.said.find(s.said + 1), std::string::npos) << run.said;
+        } else {
+            EXPECT_EQ(s.said, run.said);
+        }
+        if (s.saved) {
+            const std::vector<uint8_t> saved = fileBytes(folder + "/mekko.sav");
+            EXPECT_EQ(size_t(kSaveFileBytes), saved.size());
+            if (saved.size() == size_t(kSaveFileBytes)) {
+                EXPECT_EQ(4243u, wordAt(saved, 140)) << "each save goes through";
+            }
+        }
+        s.check(folder);
+    }
 }
