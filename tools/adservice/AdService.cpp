@@ -9,6 +9,9 @@
 #include <optional>
 #include <sstream>
 
+#include <sys/socket.h>
+#include <cerrno>
+
 #ifndef ADSERVICE_HOUSE_DIR
 #define ADSERVICE_HOUSE_DIR "tools/adservice/house"
 #endif
@@ -92,6 +95,22 @@ std::string formatForSize(const std::map<std::string, std::string>& params) {
     return number("width") >= 300 && number("height") >= 250 ? "box" : "banner";
 }
 
+// A request's body as it arrives, never more than the routes need.
+struct BodySoFar {
+    std::string bytes;
+    bool refused = false;
+};
+
+const char* const kBodyKey = "adservice-body";
+
+void refuseBody(SoupServerMessage* msg, BodySoFar* body) {
+    body->refused = true;
+    std::string().swap(body->bytes);
+    reply(msg, 413, "text/plain", "request body too large");
+    // The rest of the body is read and dropped; the connection ends after.
+    soup_message_headers_replace(soup_server_message_get_response_headers(msg), "Connection", "close");
+}
+
 }  // namespace
 
 struct AdService::Exchange {
@@ -125,6 +144,7 @@ AdService::AdService(std::string houseDir) : houseDir_(houseDir.empty() ? ADSERV
     // escaped "/" in a value stays inside its segment.
     server_ = SOUP_SERVER(g_object_new(SOUP_TYPE_SERVER, "raw-paths", TRUE, nullptr));
     soup_server_add_handler(server_, nullptr, &AdService::handle, this, nullptr);
+    g_signal_connect(server_, "request-started", G_CALLBACK(&AdService::requestStarted), this);
     interstitials_.insert("3f9c1d20b7e4a85c6d0e2f35");
 }
 
@@ -162,9 +182,8 @@ void AdService::setConfiguration(const std::string& appId, std::string body) { c
 void AdService::addInterstitialPlacement(const std::string& appId) { interstitials_.insert(appId); }
 
 int AdService::count(const std::string& route) const {
-    int n = 0;
-    for (const auto& r : log_) n += r.route == route;
-    return n;
+    auto it = counts_.find(route);
+    return it == counts_.end() ? 0 : it->second;
 }
 
 std::vector<Request> AdService::requests(const std::string& route) const {
@@ -188,11 +207,58 @@ int AdService::clicks(const std::string& id) const {
 void AdService::releaseStalled() {
     auto stalled = std::move(stalled_);
     stalled_.clear();
-    for (auto* msg : stalled) {
-        soup_server_message_set_status(msg, 503, nullptr);
-        soup_server_message_unpause(msg);
-        g_object_unref(msg);
+    for (auto& s : stalled) {
+        g_source_destroy(s.watch);
+        g_source_unref(s.watch);
+        soup_server_message_set_status(s.msg, 503, nullptr);
+        soup_server_message_unpause(s.msg);
+        g_object_unref(s.msg);
     }
+}
+
+// A paused message reads nothing, so libsoup would not see its client go;
+// the watch does, and the message is let go with its connection.
+bool AdService::stalledClientEvent(SoupServerMessage* msg, bool readable) {
+    auto it = std::find_if(stalled_.begin(), stalled_.end(), [&](const Stalled& s) { return s.msg == msg; });
+    if (it == stalled_.end()) return false;
+    GSocket* socket = soup_server_message_get_socket(msg);
+    char byte;
+    ssize_t n = readable && socket ? ::recv(g_socket_get_fd(socket), &byte, 1, MSG_PEEK | MSG_DONTWAIT) : 0;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return true;
+    GSource* watch = it->watch;
+    stalled_.erase(it);
+    if (n > 0) {
+        // More requests behind the stalled one: watch for the hang-up alone,
+        // so that unread bytes do not wake us again and again.
+        GSource* hup = g_socket_create_source(socket, static_cast<GIOCondition>(G_IO_HUP | G_IO_ERR), nullptr);
+        watchStalled(msg, hup);
+        g_source_unref(watch);
+        return false;
+    }
+    g_source_unref(watch);
+    // Nobody to answer: the connection is taken from libsoup and closed.
+    if (GIOStream* io = soup_server_message_steal_connection(msg)) {
+        g_io_stream_close(io, nullptr, nullptr);
+        g_object_unref(io);
+    }
+    g_object_unref(msg);
+    return false;
+}
+
+void AdService::watchStalled(SoupServerMessage* msg, GSource* watch) {
+    stalled_.push_back({msg, watch});
+    struct Ctx {
+        AdService* self;
+        SoupServerMessage* msg;
+    };
+    g_source_set_callback(
+        watch,
+        G_SOURCE_FUNC(+[](GSocket*, GIOCondition condition, gpointer data) -> gboolean {
+            auto* c = static_cast<Ctx*>(data);
+            return c->self->stalledClientEvent(c->msg, (condition & G_IO_IN) != 0);
+        }),
+        new Ctx{this, msg}, [](gpointer data) { delete static_cast<Ctx*>(data); });
+    g_source_attach(watch, g_main_context_get_thread_default());
 }
 
 std::string AdService::houseFile(const std::string& name) const {
@@ -253,8 +319,34 @@ std::string AdService::configurationFor(const std::string& appId) const {
 
 std::string AdService::stats() const {
     json routes = json::object();
-    for (const auto& r : log_) routes[r.route] = routes.value(r.route, 0) + 1;
+    for (const auto& [route, n] : counts_) routes[route] = n;
     return json{{"requests", routes}, {"impressions", impressions_}, {"clicks", clicks_}}.dump();
+}
+
+// Each request's body is kept here, not by libsoup, so that one larger
+// than any route needs is refused as it comes and never held.
+void AdService::requestStarted(SoupServer*, SoupServerMessage* msg, void*) {
+    soup_message_body_set_accumulate(soup_server_message_get_request_body(msg), FALSE);
+    g_object_set_data_full(G_OBJECT(msg), kBodyKey, new BodySoFar,
+                           [](gpointer body) { delete static_cast<BodySoFar*>(body); });
+    g_signal_connect(msg, "got-headers", G_CALLBACK(+[](SoupServerMessage* m, gpointer) {
+                         auto* body = static_cast<BodySoFar*>(g_object_get_data(G_OBJECT(m), kBodyKey));
+                         auto* headers = soup_server_message_get_request_headers(m);
+                         if (soup_message_headers_get_encoding(headers) == SOUP_ENCODING_CONTENT_LENGTH &&
+                             soup_message_headers_get_content_length(headers) > static_cast<goffset>(kMaxBody)) {
+                             refuseBody(m, body);
+                         }
+                     }),
+                     nullptr);
+    g_signal_connect(msg, "got-chunk", G_CALLBACK(+[](SoupServerMessage* m, GBytes* chunk, gpointer) {
+                         auto* body = static_cast<BodySoFar*>(g_object_get_data(G_OBJECT(m), kBodyKey));
+                         if (body->refused) return;
+                         gsize n = 0;
+                         const char* data = static_cast<const char*>(g_bytes_get_data(chunk, &n));
+                         if (body->bytes.size() + n > kMaxBody) refuseBody(m, body);
+                         else body->bytes.append(data, n);
+                     }),
+                     nullptr);
 }
 
 void AdService::handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable* query, void* self) {
@@ -270,11 +362,18 @@ void AdService::answer(SoupServerMessage* msg, const std::string& route, int sta
     case Fault::Status:
         reply(msg, fault.status, "text/plain", "failed");
         return;
-    case Fault::Stall:
+    case Fault::Stall: {
+        GSocket* socket = soup_server_message_get_socket(msg);
+        if (!socket) {
+            reply(msg, 503, "text/plain", "failed");
+            return;
+        }
         g_object_ref(msg);
         soup_server_message_pause(msg);
-        stalled_.push_back(msg);
+        watchStalled(msg, g_socket_create_source(socket, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
+                                                 nullptr));
         return;
+    }
     case Fault::Garbage: {
         static const char junk[] = "\x89PNG\x00\xff{{\"result\":<<]]\x01garbage";
         reply(msg, 200, "application/octet-stream", std::string(junk, sizeof junk - 1));
@@ -303,7 +402,9 @@ void AdService::answer(SoupServerMessage* msg, const std::string& route, int sta
 
 void AdService::log(Exchange& ex, const char* route) {
     ex.req.route = route;
+    counts_[ex.req.route]++;
     log_.push_back(ex.req);
+    while (log_.size() > kLogSize) log_.pop_front();
 }
 
 std::string AdService::answerFor(const std::string& route, const std::string& fallback) const {
@@ -342,6 +443,8 @@ const AdService::Route AdService::kRoutes[] = {
 };
 
 void AdService::serve(SoupServerMessage* msg, const char* rawPath, GHashTable* query) {
+    auto* body = static_cast<BodySoFar*>(g_object_get_data(G_OBJECT(msg), kBodyKey));
+    if (body && body->refused) return;  // answered already
     auto seg = decodedSegments(rawPath);
     if (!seg) {
         reply(msg, 400, "text/plain", "bad path");
@@ -368,8 +471,7 @@ void AdService::serve(SoupServerMessage* msg, const char* rawPath, GHashTable* q
         req.headers[lower] = value;
         g_free(lower);
     }
-    SoupMessageBody* body = soup_server_message_get_request_body(msg);
-    if (body && body->data) req.body.assign(body->data, static_cast<size_t>(body->length));
+    if (body) req.body = body->bytes;
     for (const Route& route : kRoutes) {
         if (route.matches(ex.seg)) {
             (this->*route.serve)(ex);

@@ -14,8 +14,11 @@
 //   /img/...                      art for the sample answers
 //   /control?route=R&fault=F[&status=N]   sets a fault (for scripts)
 //   /stats                        counts as JSON
+// A request body larger than kMaxBody is refused with 413 as it arrives, and
+// only the last kLogSize requests are kept; the counts cover every request.
 #pragma once
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <set>
@@ -25,13 +28,14 @@
 typedef struct _SoupServer SoupServer;
 typedef struct _SoupServerMessage SoupServerMessage;
 typedef struct _GHashTable GHashTable;
+typedef struct _GSource GSource;
 
 namespace adservice {
 
 enum class Fault {
     None,
     Status,     // answers with the given status and a short body
-    Stall,      // never answers (until the service ends)
+    Stall,      // never answers (until the service ends or the client hangs up)
     Garbage,    // 200 with bytes that are no JSON, HTML or anything
     Truncated,  // 200 with the first half of the right body, well framed
     BrokenOff,  // promises the whole body, sends half and hangs up
@@ -59,6 +63,9 @@ struct Request {
 
 class AdService {
 public:
+    static constexpr size_t kMaxBody = 64 * 1024;
+    static constexpr size_t kLogSize = 1000;
+
     // `houseDir` holds the house ads' HTML; empty: the folder in the
     // source tree.
     explicit AdService(std::string houseDir = "");
@@ -95,7 +102,9 @@ public:
     // The default configuration for a placement, as served.
     std::string configurationFor(const std::string& appId) const;
 
+    // Every request of the route so far.
     int count(const std::string& route) const;
+    // The route's requests among the last kLogSize.
     std::vector<Request> requests(const std::string& route) const;
     int impressions(const std::string& userAdId) const;
     int clicks(const std::string& userAdId) const;
@@ -115,6 +124,14 @@ private:
     };
     static const Route kRoutes[];
 
+    struct Stalled {
+        SoupServerMessage* msg;
+        GSource* watch;  // the client hanging up
+    };
+    static void requestStarted(SoupServer*, SoupServerMessage* msg, void* self);
+    // False when the stalled message's watch is done with.
+    bool stalledClientEvent(SoupServerMessage* msg, bool readable);
+    void watchStalled(SoupServerMessage* msg, GSource* watch);
     static void handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable* query, void* self);
     void serve(SoupServerMessage* msg, const char* rawPath, GHashTable* query);
     void answer(SoupServerMessage* msg, const std::string& route, int status, const std::string& type,
@@ -150,9 +167,10 @@ private:
     std::map<std::string, std::string> configurations_;
     std::map<std::string, std::string> answers_;
     std::set<std::string> interstitials_;
-    std::vector<Request> log_;
+    std::deque<Request> log_;
+    std::map<std::string, int> counts_;
     std::map<std::string, int> impressions_, clicks_;
-    std::vector<SoupServerMessage*> stalled_;
+    std::vector<Stalled> stalled_;
 };
 
 }  // namespace adservice

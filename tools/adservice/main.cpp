@@ -25,7 +25,8 @@ int usage() {
                  "                      [--config APPID=FILE]... [--quiet]\n"
                  "  ROUTE: cdn api impression click relay inmobi leadbolt gamefeat mmedia\n"
                  "  FAULT: none stall garbage truncated brokenoff noad status:N\n"
-                 "  --config: the placement's configuration is FILE's JSON, as it is\n");
+                 "  --config: the placement's configuration is FILE's JSON, as it is\n"
+                 "  A request body over 64 KiB is refused (413); /stats counts every request.\n");
     return 2;
 }
 
