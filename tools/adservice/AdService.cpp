@@ -370,6 +370,7 @@ void AdService::answer(SoupServerMessage* msg, const std::string& route, int sta
         }
         g_object_ref(msg);
         soup_server_message_pause(msg);
+        ++stalledTotal_;
         watchStalled(msg, g_socket_create_source(socket, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
                                                  nullptr));
         return;

@@ -109,6 +109,8 @@ public:
     int impressions(const std::string& userAdId) const;
     int clicks(const std::string& userAdId) const;
     int stalledCount() const { return static_cast<int>(stalled_.size()); }
+    // Requests stalled so far, those let go included: it only grows.
+    int stalledTotal() const { return stalledTotal_; }
     // Lets every stalled request go (with a 503).
     void releaseStalled();
     // Log lines on stderr for each report.
@@ -171,6 +173,7 @@ private:
     std::map<std::string, int> counts_;
     std::map<std::string, int> impressions_, clicks_;
     std::vector<Stalled> stalled_;
+    int stalledTotal_ = 0;
 };
 
 }  // namespace adservice
