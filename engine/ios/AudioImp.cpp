@@ -34,9 +34,9 @@ const ThreadContextApi& threadContextApi() {
 }
 
 // The process's one output device, shared by every audio object's context.
-// A device costs megabytes and an output of its own (a wave recording is
-// one file per device), so it opens with the first holder and closes with
-// the last.
+// A device has its own buffers, mixer thread and output (a wave recording
+// is one file per device), so it opens with the first holder and closes
+// with the last.
 struct SharedDevice {
     std::mutex mutex;
     ALCdevice* device = nullptr;
