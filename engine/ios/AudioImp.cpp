@@ -2,6 +2,8 @@
 
 #include <AL/alc.h>
 
+#include <mutex>
+
 #include "engine/ios/Factories.h"
 #include "engine/ios/SoundImp.h"
 
@@ -29,6 +31,42 @@ const ThreadContextApi& threadContextApi() {
         return a;
     }();
     return api;
+}
+
+// The process's one output device, shared by every audio object's context.
+// A device has its own buffers, mixer thread and output (a wave recording
+// is one file per device), so it opens with the first holder and closes
+// with the last.
+struct SharedDevice {
+    std::mutex mutex;
+    ALCdevice* device = nullptr;
+    int holders = 0;
+};
+
+SharedDevice& sharedDevice() {
+    static SharedDevice* shared = new SharedDevice;  // outlives every static holder
+    return *shared;
+}
+
+ALCdevice* acquireDevice() {
+    SharedDevice& shared = sharedDevice();
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    if (!shared.device) {
+        shared.device = alcOpenDevice(nullptr);
+        if (!shared.device) return nullptr;
+    }
+    ++shared.holders;
+    return shared.device;
+}
+
+void releaseDevice(ALCdevice* device) {
+    SharedDevice& shared = sharedDevice();
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    if (device != shared.device || shared.holders <= 0) return;
+    if (--shared.holders == 0) {
+        alcCloseDevice(shared.device);
+        shared.device = nullptr;
+    }
 }
 
 }  // namespace
@@ -68,7 +106,7 @@ AlContextScope::~AlContextScope() {
 
 int AudioOutput::open() {
     if (!device_) {
-        device_ = alcOpenDevice(nullptr);
+        device_ = acquireDevice();
         if (!device_) return -1;
     }
     if (!context_) {
@@ -76,6 +114,12 @@ int AudioOutput::open() {
         if (!context_) return -1;
     }
     return alcMakeContextCurrent(context_) ? 0 : -1;
+}
+
+ALCdevice* AudioOutput::openDevice() {
+    SharedDevice& shared = sharedDevice();
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    return shared.device;
 }
 
 AudioOutput::~AudioOutput() {
@@ -88,7 +132,7 @@ AudioOutput::~AudioOutput() {
         context_ = nullptr;
     }
     if (device_) {
-        alcCloseDevice(device_);
+        releaseDevice(device_);
         device_ = nullptr;
     }
 }

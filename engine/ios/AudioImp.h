@@ -1,6 +1,6 @@
-// The OpenAL audio object. Each one opens its own device and context, and
-// several are alive at once (a scene and its pause panel), so every OpenAL
-// call is made with its own context current (AlContextScope).
+// The OpenAL audio object. Each one has its own context on the process's one
+// device, and several are alive at once (a scene and its pause panel), so
+// every OpenAL call is made with its own context current (AlContextScope).
 #pragma once
 
 #include <atomic>
@@ -21,9 +21,10 @@ class Application;
 
 namespace iOS {
 
-// The device, context and mute switches of one audio object. Its sounds
-// hold it too, so a sound that outlives its audio object can still release
-// its source and buffer; the device closes with the last holder.
+// The context and mute switches of one audio object, and its hold on the
+// shared device. Its sounds hold it too, so a sound that outlives its audio
+// object can still release its source and buffer; the context goes with the
+// last holder, the device with the last context.
 class AudioOutput {
 public:
     AudioOutput() = default;
@@ -31,10 +32,13 @@ public:
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;
 
-    // Opens the default device and a context and makes it current: 0 or -1.
+    // Takes the shared device (opening the default one if none is open),
+    // makes a context on it and makes that current: 0 or -1.
     int open();
 
     ALCdevice* device() const { return device_; }
+    // The device every audio object shares, or null while none holds it.
+    static ALCdevice* openDevice();
     ALCcontext* context() const { return context_; }
 
     // Kind 1 is muted by the music switch, kind 2 by the effects switch.
