@@ -56,6 +56,6 @@ export EGL_PLATFORM=${EGL_PLATFORM:-surfaceless}
 if [ $# -eq 0 ]; then
   # A machine without a display has no sound device as a rule either.
   export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
-  set -- --seed 1 --script tools/demo-play.txt --frames 1500 --every 25 --timeout 120
+  set -- --seed 1 --script tools/demo-play.txt --frames 1100 --every 25 --timeout 120
 fi
 "$bin" --headless --shots "$shots" "$@"
