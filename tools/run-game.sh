@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the game: a window when there is a display, otherwise the headless
 # runner writing screenshots to a folder it prints (with no arguments it
-# plays a short scripted round, tools/demo-play.txt). Extra arguments go to
+# plays a scripted round, tools/demo-play.txt). Extra arguments go to
 # mekko (see `build/host/mekko --help`). The build tree (MEKKO_BUILD_DIR,
 # default build) is brought up to date first, so an edited source tree never
 # runs stale code; MEKKO_BIN runs a given binary as it is instead.
@@ -56,6 +56,6 @@ export EGL_PLATFORM=${EGL_PLATFORM:-surfaceless}
 if [ $# -eq 0 ]; then
   # A machine without a display has no sound device as a rule either.
   export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
-  set -- --seed 1 --script tools/demo-play.txt --frames 1100 --every 25 --timeout 120
+  set -- --seed 1 --script tools/demo-play.txt --frames 3560 --every 25 --timeout 300
 fi
 "$bin" --headless --shots "$shots" "$@"

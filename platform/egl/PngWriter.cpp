@@ -28,6 +28,11 @@ bool writeRows(FILE* file, const uint8_t* rgba, int32_t width, int32_t height, i
     png_init_io(png, file);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGBA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // Frames are written by the hundred while the game runs: the fastest
+    // deflate over one filter takes a third of the default's time, for
+    // files about a third larger.
+    png_set_compression_level(png, 1);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
     png_write_info(png, info);
     for (int32_t row = 0; row < height; ++row) {
         png_write_row(png, const_cast<png_bytep>(rgba + size_t(row) * size_t(stride)));
