@@ -117,6 +117,15 @@ bool readAll(int fd, std::vector<uint8_t>* out, mode_t* mode, int64_t limit, boo
     return true;
 }
 
+// readAll, then the descriptor closed; errno stays the read's.
+bool readAllThenClose(int fd, std::vector<uint8_t>* out, mode_t* mode, int64_t limit, bool cut) {
+    bool read = readAll(fd, out, mode, limit, cut);
+    int readError = errno;
+    ::close(fd);
+    errno = readError;
+    return read;
+}
+
 bool writeAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {
         ssize_t n = ::write(fd, data, size);
@@ -268,6 +277,19 @@ RefPtr<SaveData> SaveDataImp::open(Application* app, const char* fileName, int64
     return openHeld(app, fileName, prefix < kMaxBytes ? prefix : kMaxBytes, true);
 }
 
+namespace {
+
+// A save object made with nothrow new: null with ENOMEM when there was no memory.
+RefPtr<SaveData> adoptSave(SaveDataImp* obj) {
+    if (!obj) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    return adoptRef<SaveDataImp, SaveData>(obj);
+}
+
+}  // namespace
+
 RefPtr<SaveData> SaveDataImp::openHeld(Application* app, const char* fileName, int64_t limit, bool cut) {
     char path[PATH_MAX];
     if (!documentsFile(fileName, path)) return nullptr;
@@ -275,23 +297,12 @@ RefPtr<SaveData> SaveDataImp::openHeld(Application* app, const char* fileName, i
     int fd = openOrCreate(path, &replaceLink);
     if (replaceLink) {
         // Nothing to read; the flush renames the new file over the link.
-        auto* obj = new (std::nothrow) SaveDataImp(hostDocumentsPath(), fileName, {}, 0600, app);
-        if (!obj) {
-            errno = ENOMEM;
-            return nullptr;
-        }
-        return adoptRef<SaveDataImp, SaveData>(obj);
+        return adoptSave(new (std::nothrow) SaveDataImp(hostDocumentsPath(), fileName, {}, 0600, app));
     }
     if (fd < 0) return nullptr;
     std::vector<uint8_t> bytes;
     mode_t mode = 0600;
-    bool read = readAll(fd, &bytes, &mode, limit, cut);
-    int readError = errno;
-    ::close(fd);
-    if (!read) {
-        errno = readError;
-        return nullptr;
-    }
+    if (!readAllThenClose(fd, &bytes, &mode, limit, cut)) return nullptr;
 
     // The new content replaces the file a link points to, not the link.
     char real[PATH_MAX];
@@ -301,12 +312,7 @@ RefPtr<SaveData> SaveDataImp::openHeld(Application* app, const char* fileName, i
     if (slash == std::string::npos || slash + 1 >= where.size()) return nullptr;
     std::string realFolder = slash == 0 ? std::string("/") : where.substr(0, slash);
 
-    auto* obj = new (std::nothrow) SaveDataImp(realFolder, where.substr(slash + 1), std::move(bytes), mode, app);
-    if (!obj) {
-        errno = ENOMEM;
-        return nullptr;
-    }
-    return adoptRef<SaveDataImp, SaveData>(obj);
+    return adoptSave(new (std::nothrow) SaveDataImp(realFolder, where.substr(slash + 1), std::move(bytes), mode, app));
 }
 
 RefPtr<SaveData> SaveDataImp::openToRead(Application* app, const char* fileName, int64_t prefix,
@@ -333,13 +339,7 @@ RefPtr<SaveData> SaveDataImp::openToRead(Application* app, const char* fileName,
     }
     std::vector<uint8_t> bytes;
     mode_t mode = 0600;
-    bool read = readAll(fd, &bytes, &mode, prefix, true);
-    int readError = errno;
-    ::close(fd);
-    if (!read) {
-        errno = readError;
-        return nullptr;
-    }
+    if (!readAllThenClose(fd, &bytes, &mode, prefix, true)) return nullptr;
     // A save replaces the file in the folder it really lives in.
     check->fileError = ::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) == 0 ? 0 : errno;
     char real[PATH_MAX];
@@ -350,12 +350,7 @@ RefPtr<SaveData> SaveDataImp::openToRead(Application* app, const char* fileName,
             check->folderError = folderWriteError(slash == 0 ? "/" : where.substr(0, slash).c_str());
         }
     }
-    auto* obj = new (std::nothrow) SaveDataImp(std::string(), fileName, std::move(bytes), mode, app, true);
-    if (!obj) {
-        errno = ENOMEM;
-        return nullptr;
-    }
-    return adoptRef<SaveDataImp, SaveData>(obj);
+    return adoptSave(new (std::nothrow) SaveDataImp(std::string(), fileName, std::move(bytes), mode, app, true));
 }
 
 int32_t SaveDataImp::keepCopy(Application*, const char* fileName, const char* copyName, std::string* keptAs) {
