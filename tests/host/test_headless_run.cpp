@@ -35,6 +35,7 @@
 #include "host/HostMain.h"
 #include "host/HostState.h"
 #include "host/MainGLView.h"
+#include "host/OverlaySurface.h"
 #include "host/Runner.h"
 #include "platform/ns/MainQueue.h"
 #include "tests/support/loaded_objects.h"
@@ -574,6 +575,20 @@ TEST(HeadlessFrames, PixelsAreReadBackOnlyToBePaintedOrWritten) {
         view->presentFrame(KelpaPlatform::FrameView{nullptr, 750, 1334, 1});
         EXPECT_EQ(view->framesPresented(), 1u);
         EXPECT_EQ(runner.frames(), c.tap ? 1u : 0u);
+    }
+}
+
+// Likewise the views over the game are drawn off screen only for a run
+// that lays them over the pictures it writes.
+TEST(HeadlessFrames, TheViewsOverTheGameAreDrawnOnlyForARunThatWritesPictures) {
+    auto window = std::make_shared<KelpaPlatform::UIWindow>(KelpaPlatform::CGRectMake(0, 0, 375, 667));
+    for (bool shots : {false, true}) {
+        SCOPED_TRACE(shots ? "writes pictures" : "writes none");
+        KelpaHost::RunSettings settings;
+        if (shots) settings.shotsDir = "/tmp";
+        KelpaHost::Runner runner(settings);
+        KelpaHost::OverlaySurface surface(window.get(), &runner);
+        EXPECT_EQ(surface.render(), shots);
     }
 }
 
