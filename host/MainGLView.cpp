@@ -48,6 +48,12 @@ void MainGLView::presentFrame(const FrameView& frame) {
     }
 }
 
+bool MainGLView::wantsPixels() const {
+    if (paints_.load(std::memory_order_acquire)) return true;
+    FrameTap* tap = tap_.load(std::memory_order_acquire);
+    return tap && tap->wantsPixels();
+}
+
 void MainGLView::takeReady() {
     std::lock_guard<std::mutex> guard(swapLock_);
     if (!hasReady_) return;

@@ -22,6 +22,8 @@ class FrameTap {
 public:
     virtual ~FrameTap() = default;
     virtual bool frameShown(const KelpaPlatform::FrameView& frame) = 0;
+    // False when it does nothing with the frames' pixels.
+    virtual bool wantsPixels() const { return true; }
 };
 
 class MainGLView : public KelpaPlatform::UIView, public KelpaPlatform::FramePresenter {
@@ -31,6 +33,7 @@ public:
 
     // Game thread.
     void presentFrame(const KelpaPlatform::FrameView& frame) override;
+    bool wantsPixels() const override;
     // Main thread.
     void drawRect(cairo_t* cr) override;
 

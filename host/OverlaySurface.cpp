@@ -29,14 +29,17 @@ void OverlaySurface::setNeedsDisplay() {
         this);
 }
 
-void OverlaySurface::render() {
-    if (!runner_ || !window_) return;
+bool OverlaySurface::render() {
+    // A frame-sized picture (4 MB at 750x1334) for a run that writes none
+    // would only be thrown away.
+    if (!runner_ || !window_ || !runner_->wantsPixels()) return false;
     cairo_surface_t* image = renderViewImage(window_, UIScreen::mainScreen().scale());
-    if (!image) return;
+    if (!image) return false;
     runner_->setOverlay(reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(image)),
                         cairo_image_surface_get_width(image), cairo_image_surface_get_height(image),
                         cairo_image_surface_get_stride(image));
     cairo_surface_destroy(image);
+    return true;
 }
 
 }  // namespace KelpaHost

@@ -88,6 +88,8 @@ public:
     // Counts and writes the frame; false for frames past the frame limit,
     // which are not presented (the game runs on until the stop arrives).
     bool frameShown(const KelpaPlatform::FrameView& frame) override;
+    // Only a run that writes pictures looks at the pixels.
+    bool wantsPixels() const override { return !settings_.shotsDir.empty(); }
 
     // Game thread, at the start of every frame hook: a repeatable run's
     // clock step and the script's events due on this call.

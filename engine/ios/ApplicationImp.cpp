@@ -12,7 +12,7 @@ namespace iOS {
 RefPtr<Graphics> PlatformObjects::createGraphics(Application* app) { return createGraphicsImp(app); }
 void PlatformObjects::releaseGraphics(Graphics* graphics) { releaseGraphicsContext(graphics); }
 void PlatformObjects::restoreGraphics(Graphics* graphics) { restoreGraphicsContext(graphics); }
-RefPtr<Audio> PlatformObjects::createAudio() { return createAudioImp(); }
+RefPtr<Audio> PlatformObjects::createAudio() { return createApplicationAudioImp(); }
 void PlatformObjects::pauseAudio(Audio* audio) { audioPauseAll(audio); }
 void PlatformObjects::resumeAudio(Audio* audio) { audioResumeAll(audio); }
 RefPtr<Pointing> PlatformObjects::createPointing() { return createPointingImp(); }

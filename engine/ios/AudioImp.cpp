@@ -48,7 +48,7 @@ SharedDevice& sharedDevice() {
     return *shared;
 }
 
-ALCdevice* acquireDevice() {
+ALCdevice* takeSharedDevice() {
     SharedDevice& shared = sharedDevice();
     std::lock_guard<std::mutex> lock(shared.mutex);
     if (!shared.device) {
@@ -104,11 +104,13 @@ AlContextScope::~AlContextScope() {
 
 // --- AudioOutput ---
 
+int AudioOutput::acquireDevice() {
+    if (!device_) device_ = takeSharedDevice();
+    return device_ ? 0 : -1;
+}
+
 int AudioOutput::open() {
-    if (!device_) {
-        device_ = acquireDevice();
-        if (!device_) return -1;
-    }
+    if (acquireDevice() != 0) return -1;
     if (!context_) {
         context_ = alcCreateContext(device_, nullptr);
         if (!context_) return -1;
@@ -147,9 +149,10 @@ bool AudioOutput::isMuted(int kind) const {
 
 AudioImp::AudioImp(Application* app) : output_(makeRef<AudioOutput>()), app_(app) {}
 
-RefPtr<Audio> AudioImp::create(Application* app) {
+RefPtr<Audio> AudioImp::create(Application* app, bool contextOnFirstSound) {
     RefPtr<AudioImp> audio = makeRef<AudioImp>(app);
     if (!audio || !audio->output_) return nullptr;
+    audio->contextOnFirstSound_ = contextOnFirstSound;
     audio->init();
     return audio;
 }
@@ -180,12 +183,20 @@ ALCcontext* AudioImp::context() const { return output_ ? output_->context() : nu
 
 int AudioImp::init() {
     if (!output_) return -1;
+    if (contextOnFirstSound_) return output_->acquireDevice();
     return output_->open();
+}
+
+void AudioImp::openDeferredContext() {
+    // Only on a device that init took: a failed init stays silent.
+    if (!contextOnFirstSound_ || !output_ || !output_->device() || output_->context()) return;
+    output_->open();
 }
 
 RefPtr<Sound> AudioImp::createSound(int kind, const char* fileName, int flags, bool loadNow) {
     (void)kind;
     (void)flags;
+    openDeferredContext();
     RefPtr<SoundAssetImp> sound = makeRef<SoundAssetImp>(output_);
     if (!sound) return nullptr;
     if (loadNow) sound->load(fileName);
@@ -193,6 +204,7 @@ RefPtr<Sound> AudioImp::createSound(int kind, const char* fileName, int flags, b
 }
 
 RefPtr<Sound> AudioImp::createSE(const char* fileName, int rateCode, bool sixteenBit) {
+    openDeferredContext();
     RefPtr<AssetSEImp> sound = makeRef<AssetSEImp>(output_);
     if (!sound) return nullptr;
     sound->load(app_, fileName, rateCode, sixteenBit);
@@ -235,6 +247,7 @@ int AudioImp::resumeAll() {
 // --- Factories ---
 
 RefPtr<Audio> createAudioImp() { return AudioImp::create(nullptr); }
+RefPtr<Audio> createApplicationAudioImp() { return AudioImp::create(nullptr, true); }
 
 void audioPauseAll(Audio* audio) {
     if (auto* imp = dynamic_cast<AudioImp*>(audio)) imp->pauseAll();

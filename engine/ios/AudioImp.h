@@ -35,6 +35,8 @@ public:
     // Takes the shared device (opening the default one if none is open),
     // makes a context on it and makes that current: 0 or -1.
     int open();
+    // Only takes the shared device: 0 or -1. open() makes the context later.
+    int acquireDevice();
 
     ALCdevice* device() const { return device_; }
     // The device every audio object shares, or null while none holds it.
@@ -74,8 +76,9 @@ public:
     static constexpr int kSoundSlots = 14;
 
     // Makes the object and runs init; a failed init leaves a silent object.
-    // Null only when memory runs out.
-    static RefPtr<Audio> create(Application* app);
+    // Null only when memory runs out. With contextOnFirstSound, init only
+    // takes the device and the context is made with the first sound.
+    static RefPtr<Audio> create(Application* app, bool contextOnFirstSound = false);
 
     explicit AudioImp(Application* app = nullptr);
     ~AudioImp() override;
@@ -101,8 +104,12 @@ protected:
     RefPtr<Sound> sounds_[kSoundSlots];
 
 private:
+    // Makes the context a deferred object still waits for.
+    void openDeferredContext();
+
     RefPtr<AudioOutput> output_;
     Application* app_;
+    bool contextOnFirstSound_ = false;
 };
 
 }  // namespace iOS

@@ -23,6 +23,11 @@ void restoreGraphicsContext(Graphics* graphics);
 
 // Makes an audio object and runs its init.
 RefPtr<Audio> createAudioImp();
+// The application's own audio object. In the game it makes no sound (it
+// holds the mute switches and is paused with the application), so its
+// context, which in OpenAL Soft is 8 MB of voices, is made with its first
+// sound rather than by init.
+RefPtr<Audio> createApplicationAudioImp();
 void audioPauseAll(Audio* audio);
 void audioResumeAll(Audio* audio);
 

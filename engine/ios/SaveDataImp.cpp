@@ -365,7 +365,12 @@ int32_t SaveDataImp::keepCopy(Application*, const char* fileName, const char* co
     if (::stat(path, &st) != 0) return errno == ENOENT ? 0 : -1;
     for (int n = 1; n <= kMaxCopies; ++n) {
         std::string name = copyName;
-        if (n > 1) name += "-" + std::to_string(n);
+        // Appended in two steps: g++ 12 at -O3 takes `"-" + to_string` for an
+        // overlapping copy (-Wrestrict) and stops the Release build.
+        if (n > 1) {
+            name += '-';
+            name += std::to_string(n);
+        }
         char copy[PATH_MAX];
         if (!documentsFile(name.c_str(), copy)) return -1;
         // A second name for the same file (through a link to its target):

@@ -8,7 +8,8 @@
 
 namespace KelpaPlatform {
 
-// A finished frame: RGBA8, tightly packed rows, top row first.
+// A finished frame: RGBA8, tightly packed rows, top row first; no pixels
+// (null) for a presenter that takes none.
 struct FrameView {
     const uint8_t* rgba;
     int32_t width;
@@ -22,6 +23,9 @@ public:
     // Called on the game thread from hostGLPresent. The pixels are valid only
     // during the call: copy what is needed.
     virtual void presentFrame(const FrameView& frame) = 0;
+    // False when the frames' pixels go nowhere (a headless run that writes
+    // no pictures): they are then not read back from GL at all.
+    virtual bool wantsPixels() const { return true; }
 };
 
 // Keeps a copy of the latest frame. Safe to read from any thread.

@@ -219,6 +219,12 @@ int hostGLPresent() {
         glFlush();
         return 0;
     }
+    if (!presenter->wantsPixels()) {
+        // No screen-sized copy and no read-back for frames nobody looks at.
+        glFlush();
+        presenter->presentFrame(FrameView{nullptr, v.pixelWidth, v.pixelHeight, ++v.serial});
+        return 0;
+    }
     size_t rowBytes = size_t(v.pixelWidth) * 4;
     v.frame.resize(rowBytes * size_t(v.pixelHeight));
     v.row.resize(rowBytes);

@@ -11,6 +11,7 @@
 #include "engine/Audio.h"
 #include "engine/Heap.h"
 #include "engine/Sound.h"
+#include "engine/ios/ApplicationImp.h"
 #include "engine/ios/AudioImp.h"
 #include "engine/ios/Factories.h"
 #include "engine/ios/SoundImp.h"
@@ -352,6 +353,33 @@ TEST_F(AudioTest, TwoAudioObjectsKeepTheirOwnSounds) {
     EXPECT_EQ(state(nextSound), AL_PLAYING);
     nextSound->stop();
     EXPECT_EQ(state(nextSound), AL_STOPPED);
+}
+
+// The application's own audio object only holds the mute switches and is
+// paused and resumed with the application; it holds the device from the
+// start, but its context, megabytes of OpenAL's voices, waits for its first
+// sound.
+TEST_F(AudioTest, TheApplicationsAudioObjectMakesItsContextWithItsFirstSound) {
+    for (bool effect : {false, true}) {
+        SCOPED_TRACE(effect ? "raw effect first" : "WAV sound first");
+        RefPtr<Audio> app = KelpaEngine::iOS::defaultPlatformObjects().createAudio();
+        ASSERT_TRUE(app);
+        EXPECT_EQ(imp(app)->device(), imp(audio_)->device());
+        EXPECT_EQ(imp(app)->context(), nullptr);
+        EXPECT_EQ(app->setSEOff(1), 0);
+        EXPECT_EQ(app->setSEOff(0), 1);
+        KelpaEngine::iOS::audioPauseAll(app.get());
+        KelpaEngine::iOS::audioResumeAll(app.get());
+        EXPECT_EQ(imp(app)->context(), nullptr);
+
+        RefPtr<Sound> s = effect ? app->createSE("long.wav", 0, true) : app->createSound(1, "long.wav", 0, true);
+        ASSERT_TRUE(s);
+        ASSERT_NE(imp(app)->context(), nullptr);
+        EXPECT_NE(imp(app)->context(), imp(audio_)->context());
+        EXPECT_NE(imp(s)->sourceName(), 0u);
+        s->play(effect ? 2 : 1, 0);
+        EXPECT_EQ(state(s), AL_PLAYING);
+    }
 }
 
 TEST_F(AudioTest, DestroyingASoundReleasesSourceBufferAndFile) {

@@ -34,6 +34,9 @@
 #include "engine/Scene.h"
 #include "host/HostMain.h"
 #include "host/HostState.h"
+#include "host/MainGLView.h"
+#include "host/OverlaySurface.h"
+#include "host/Runner.h"
 #include "platform/ns/MainQueue.h"
 #include "tests/support/loaded_objects.h"
 #include "tests/support/png_read.h"
@@ -544,6 +547,49 @@ TEST_F(HeadlessRun, AScriptWaitsOnOneTimerHoweverLong) {
     ASSERT_EQ(run(o), 0) << out;
     guint made = nextSourceId() - before;
     EXPECT_LT(made, 100u);
+}
+
+// The game's frames are read back from GL only where something looks at
+// them: the window's painting, or a run that writes pictures.
+TEST(HeadlessFrames, PixelsAreReadBackOnlyToBePaintedOrWritten) {
+    struct Case {
+        bool tap, shots, paints, wanted;
+    } cases[] = {
+        {false, false, false, false},
+        {true, false, false, false},
+        {true, true, false, true},
+        {true, false, true, true},
+        {false, false, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "tap " << c.tap << " shots " << c.shots << " paints " << c.paints);
+        KelpaHost::RunSettings settings;
+        if (c.shots) settings.shotsDir = "/tmp";
+        KelpaHost::Runner runner(settings);
+        auto view = std::make_shared<KelpaHost::MainGLView>(KelpaPlatform::CGRectMake(0, 0, 375, 667));
+        if (c.tap) view->setFrameTap(&runner);
+        view->setPaints(c.paints);
+        EXPECT_EQ(view->wantsPixels(), c.wanted);
+        if (c.wanted) continue;
+        // Without pixels a frame is still counted and presented.
+        view->presentFrame(KelpaPlatform::FrameView{nullptr, 750, 1334, 1});
+        EXPECT_EQ(view->framesPresented(), 1u);
+        EXPECT_EQ(runner.frames(), c.tap ? 1u : 0u);
+    }
+}
+
+// Likewise the views over the game are drawn off screen only for a run
+// that lays them over the pictures it writes.
+TEST(HeadlessFrames, TheViewsOverTheGameAreDrawnOnlyForARunThatWritesPictures) {
+    auto window = std::make_shared<KelpaPlatform::UIWindow>(KelpaPlatform::CGRectMake(0, 0, 375, 667));
+    for (bool shots : {false, true}) {
+        SCOPED_TRACE(shots ? "writes pictures" : "writes none");
+        KelpaHost::RunSettings settings;
+        if (shots) settings.shotsDir = "/tmp";
+        KelpaHost::Runner runner(settings);
+        KelpaHost::OverlaySurface surface(window.get(), &runner);
+        EXPECT_EQ(surface.render(), shots);
+    }
 }
 
 }  // namespace

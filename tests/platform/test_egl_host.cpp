@@ -82,6 +82,40 @@ TEST_F(EglHostTest, PresentHandsOverTheFrameTopRowFirst) {
     EXPECT_EQ(2u, capture_.frameCount());
 }
 
+// Told of every frame, with or without its pixels.
+struct CountingPresenter : FramePresenter {
+    explicit CountingPresenter(bool pixels) : pixels_(pixels) {}
+    void presentFrame(const FrameView& frame) override { seen.push_back(frame); }
+    bool wantsPixels() const override { return pixels_; }
+    std::vector<FrameView> seen;
+    bool pixels_;
+};
+
+TEST_F(EglHostTest, APresenterThatTakesNoPixelsIsToldOfEachFrameWithoutThem) {
+    setCurrentScreenProfile(*findScreenProfile("320x480@2"));
+    ASSERT_EQ(kHostGLOk, hostGLSetup(this, nullptr));
+    for (bool pixels : {false, true}) {
+        SCOPED_TRACE(pixels ? "wants pixels" : "no pixels");
+        CountingPresenter presenter(pixels);
+        setFramePresenter(&presenter);
+        glClearColor(0, 1, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        ASSERT_EQ(0, hostGLPresent());
+        ASSERT_EQ(0, hostGLPresent());
+        setFramePresenter(&capture_);
+        ASSERT_EQ(2u, presenter.seen.size());
+        for (const FrameView& f : presenter.seen) {
+            EXPECT_EQ(pixels, f.rgba != nullptr);
+            EXPECT_EQ(640, f.width);
+            EXPECT_EQ(960, f.height);
+        }
+        EXPECT_EQ(presenter.seen[0].serial + 1, presenter.seen[1].serial);
+    }
+    // What was drawn is still there for the next presenter that reads it.
+    ASSERT_EQ(0, hostGLPresent());
+    EXPECT_EQ(0x00FF00FFu, capture_.pixel(0, 0));
+}
+
 TEST_F(EglHostTest, EachSetupReplacesTheOldContextAndDeleteDropsIt) {
     int base = hostGLLiveContexts();
     for (int i = 0; i < 5; ++i) {
