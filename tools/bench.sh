@@ -31,6 +31,7 @@
 #   FILTER=sprites/2000 tools/bench.sh
 #   PACING_SECONDS=0 tools/bench.sh    no pacing run
 #   STARTUP_RUNS=0 tools/bench.sh      no start-up runs
+#   ROUNDS=0 tools/bench.sh            no frame benches (the start-up and pacing only)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROUNDS=${ROUNDS:-3}
@@ -46,10 +47,11 @@ pacing_threads=${LP_NUM_THREADS-}
 export LP_NUM_THREADS=${LP_NUM_THREADS:-0}
 
 cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=Release >/dev/null
-targets=(bench_frame bench_peer)
+targets=()
+if [ "$ROUNDS" != 0 ]; then targets+=(bench_frame bench_peer); fi
 if [ "$PACING_SECONDS" != 0 ] || [ "$STARTUP_RUNS" != 0 ]; then targets+=(mekko); fi
 if [ "$STARTUP_RUNS" != 0 ]; then targets+=(startup_peer); fi
-cmake --build "$tree" -j"$JOBS" --target "${targets[@]}"
+if [ ${#targets[@]} -gt 0 ]; then cmake --build "$tree" -j"$JOBS" --target "${targets[@]}"; fi
 rm -rf "$out"
 mkdir -p "$out"
 
@@ -63,6 +65,7 @@ for round in $(seq 1 "$ROUNDS"); do
   done
 done
 
+if [ "$ROUNDS" != 0 ]; then
 python3 - "$out" <<'EOF'
 import glob, json, re, statistics, sys
 from collections import defaultdict
@@ -127,6 +130,7 @@ for case in sorted(runs):
     print(f"  {case:15s} eng/sdl {spread(e, r.get('sdl', []))}   eng/floor {spread(e, r.get('floor', []))}   "
           f"eng/trim {spread(e, r.get('trimfloor', []))}   floor/sdl {spread(r.get('floor', []), r.get('sdl', []))}")
 EOF
+fi
 
 if [ "$STARTUP_RUNS" != 0 ]; then
   echo "start-up: ${STARTUP_RUNS} runs each, alternately" >&2
