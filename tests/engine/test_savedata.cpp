@@ -12,6 +12,7 @@
 #include <ftw.h>
 #include <poll.h>
 #include <sched.h>
+#include <initializer_list>
 #include <string>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -29,6 +30,16 @@ using namespace KelpaEngine;
 using KelpaEngine::iOS::SaveDataImp;
 
 namespace {
+
+// Root ignores file modes: a forked child running as root hands the paths
+// to nobody and becomes nobody, so that the modes hold. False when it cannot.
+bool runAsNobody(std::initializer_list<std::string> paths) {
+    if (::geteuid() != 0) return true;
+    for (const std::string& p : paths) {
+        if (::chown(p.c_str(), 65534, 65534) != 0) return false;
+    }
+    return ::setgid(65534) == 0 && ::setuid(65534) == 0;
+}
 
 int removeEntry(const char* path, const struct stat*, int, struct FTW*) { return ::remove(path); }
 
@@ -218,10 +229,7 @@ TEST_F(SaveDataTest, ExistingUnreadableFileIsNotClobbered) {
     pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        if (::geteuid() == 0) {
-            if (::chown(path("mekko.sav").c_str(), 65534, 65534) != 0) _exit(3);
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(3);
-        }
+        if (!runAsNobody({path("mekko.sav")})) _exit(3);
         bool opened = bool(SaveDataImp::open(nullptr, "mekko.sav"));
         _exit(opened ? 1 : 0);
     }
@@ -479,10 +487,7 @@ int failingSave(FailureCase which, const std::string& dir, const std::string& be
     case kReadOnlyFolder:
         if (!putBefore()) return 10;
         // Root writes anywhere, so the save runs as another user then.
-        if (::geteuid() == 0) {
-            if (::chown(dir.c_str(), 65534, 65534) != 0 || ::chown(file.c_str(), 65534, 65534) != 0) return 77;
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 77;
-        }
+        if (!runAsNobody({dir, file})) return 77;
         if (::chmod(dir.c_str(), 0500) != 0) return 13;
         break;
     }
@@ -612,10 +617,7 @@ TEST_F(SaveDataTest, OpenToReadLoadsAReadOnlyFileAndSaysItCannotBeWritten) {
     pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        if (::geteuid() == 0) {
-            if (::chown(path("ro.sav").c_str(), 65534, 65534) != 0) _exit(77);
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(77);
-        }
+        if (!runAsNobody({path("ro.sav")})) _exit(77);
         SaveDataImp::WriteCheck check;
         RefPtr<SaveData> sd = SaveDataImp::openToRead(nullptr, "ro.sav", 4, &check);
         if (!sd) _exit(10);
